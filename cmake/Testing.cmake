@@ -1,0 +1,30 @@
+# GoogleTest: Debian's prebuilt libraries natively; for the Windows cross build, built from
+# Debian's googletest sources with the cross compiler.
+if(CMAKE_CROSSCOMPILING)
+    set(TARVELO_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${TARVELO_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    foreach(lib gtest gtest_main gmock gmock_main)
+        if(NOT TARGET GTest::${lib})
+            add_library(GTest::${lib} ALIAS ${lib})
+        endif()
+    endforeach()
+else()
+    find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# One test program. Natively every test case becomes its own CTest test; under Wine the
+# program runs as one test (listing the cases would cost a Wine start per program at build).
+function(tarvelo_add_gtest target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${target} ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+    tarvelo_warnings(${target})
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${target} COMMAND ${target})
+    else()
+        gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES)
+    endif()
+endfunction()

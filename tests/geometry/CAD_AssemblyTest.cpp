@@ -1,0 +1,182 @@
+#include "CAD_Assembly.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+using namespace KorvaneGeometry;
+
+namespace {
+
+SinglePart makePart(const std::string& name, int bodies = 0) {
+    SinglePart part;
+    part.name = name;
+    for (int i = 0; i < bodies; ++i) {
+        part.bodies.emplace_back();
+        part.bodies.back().index = i;
+    }
+    return part;
+}
+
+Matrix4 translated(double x) {
+    Matrix4 m = kIdentityMatrix;
+    m[3] = x;
+    return m;
+}
+
+// Captures what is written to std::cout while it lives.
+class CoutCapture {
+public:
+    CoutCapture() : old_(std::cout.rdbuf(buffer_.rdbuf())) {}
+    ~CoutCapture() { std::cout.rdbuf(old_); }
+    std::string text() const { return buffer_.str(); }
+
+private:
+    std::ostringstream buffer_;
+    std::streambuf* old_;
+};
+
+} // namespace
+
+TEST(CAD_Assembly, NewContainerIsEmpty) {
+    const CAD_Assembly a;
+    EXPECT_EQ(a.getName(), "");
+    EXPECT_TRUE(a.components.empty());
+    EXPECT_TRUE(a.parts.empty());
+    EXPECT_TRUE(a.nodes.empty());
+    EXPECT_TRUE(a.sourceSystem.empty());
+}
+
+TEST(CAD_Assembly, AddComponentOfUnknownPart) {
+    CAD_Assembly a;
+    EXPECT_EQ(a.addComponent("nothing", kIdentityMatrix, kNoColour), -1);
+    a.appendPart(makePart("P"));
+    EXPECT_EQ(a.addComponent("p", kIdentityMatrix, kNoColour), -1);
+    EXPECT_TRUE(a.components.empty());
+}
+
+struct DuplicateCase {
+    const char* what;
+    double firstEntry;
+    double secondEntry;
+    int expected;
+};
+
+class AddComponentTolerance : public ::testing::TestWithParam<DuplicateCase> {};
+
+TEST_P(AddComponentTolerance, PerEntry) {
+    const auto& c = GetParam();
+    for (std::size_t entry : {0u, 3u, 10u, 15u}) {
+        CAD_Assembly a;
+        a.appendPart(makePart("P"));
+        Matrix4 first = kIdentityMatrix;
+        Matrix4 second = kIdentityMatrix;
+        first[entry] = c.firstEntry;
+        second[entry] = c.secondEntry;
+        ASSERT_EQ(a.addComponent("P", first, kNoColour), 0);
+        EXPECT_EQ(a.addComponent("P", second, kNoColour), c.expected)
+            << c.what << " in entry " << entry;
+        EXPECT_EQ(a.components.size(), c.expected == 0 ? 2u : 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CAD_Assembly, AddComponentTolerance,
+    ::testing::Values(DuplicateCase{"identical", 0.0, 0.0, -2},
+                      DuplicateCase{"0.01 apart", 0.0, 0.01, -2},
+                      DuplicateCase{"0.01 apart, negative", 0.0, -0.01, -2},
+                      DuplicateCase{"0.0101 apart", 0.0, 0.0101, 0},
+                      DuplicateCase{"0.0101 apart, negative", 0.0, -0.0101, 0},
+                      DuplicateCase{"large translation", 1000.0, 1000.005, -2}));
+
+TEST(CAD_Assembly, AppendedComponentCarriesItsValues) {
+    CAD_Assembly a;
+    a.appendPart(makePart("A"));
+    a.appendPart(makePart("B"));
+    ASSERT_EQ(a.addComponent("B", translated(5), Colour{0.5, 0.25, 1.0}), 0);
+    ASSERT_EQ(a.components.size(), 1u);
+    EXPECT_EQ(a.components[0].partIndex, 1);
+    EXPECT_EQ(a.components[0].name, "B");
+    EXPECT_EQ(a.components[0].matrix, translated(5));
+    EXPECT_EQ(a.components[0].colour, (Colour{0.5, 0.25, 1.0}));
+}
+
+TEST(CAD_Assembly, SameMatrixForTwoPartsAppendsBoth) {
+    CAD_Assembly a;
+    a.appendPart(makePart("A"));
+    a.appendPart(makePart("B"));
+    EXPECT_EQ(a.addComponent("A", kIdentityMatrix, kNoColour), 0);
+    EXPECT_EQ(a.addComponent("B", kIdentityMatrix, kNoColour), 0);
+    EXPECT_EQ(a.components.size(), 2u);
+}
+
+TEST(CAD_Assembly, ColourIsIgnoredInTheDuplicateTest) {
+    CAD_Assembly a;
+    a.appendPart(makePart("A"));
+    EXPECT_EQ(a.addComponent("A", kIdentityMatrix, Colour{1, 0, 0}), 0);
+    EXPECT_EQ(a.addComponent("A", kIdentityMatrix, Colour{0, 0, 1}), -2);
+    EXPECT_EQ(a.components[0].colour, (Colour{1, 0, 0}));
+}
+
+TEST(CAD_Assembly, ThirdOccurrenceFoundAtPositionZero) {
+    CAD_Assembly a;
+    a.appendPart(makePart("A"));
+    a.appendPart(makePart("B"));
+    EXPECT_EQ(a.addComponent("A", translated(0), kNoColour), 0);
+    EXPECT_EQ(a.addComponent("B", translated(50), kNoColour), 0);
+    EXPECT_EQ(a.addComponent("A", translated(50), kNoColour), 0);
+    EXPECT_EQ(a.addComponent("A", translated(0.005), kNoColour), -2);
+    EXPECT_EQ(a.components.size(), 3u);
+}
+
+TEST(CAD_Assembly, NanEntriesDoNotMakeMatricesUnequal) {
+    CAD_Assembly a;
+    a.appendPart(makePart("A"));
+    Matrix4 withNan = kIdentityMatrix;
+    withNan[7] = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(a.addComponent("A", kIdentityMatrix, kNoColour), 0);
+    EXPECT_EQ(a.addComponent("A", withNan, kNoColour), -2);
+}
+
+TEST(CAD_Assembly, AppendPartAssignsPositionsAndRefusesKnownNames) {
+    CAD_Assembly a;
+    {
+        CoutCapture capture;
+        EXPECT_TRUE(a.appendPart(makePart("first", 2)));
+        EXPECT_TRUE(a.appendPart(makePart("second", 0)));
+        EXPECT_EQ(capture.text(), "");
+    }
+    EXPECT_EQ(a.partIndex("first"), 0);
+    EXPECT_EQ(a.partIndex("second"), 1);
+    EXPECT_EQ(a.partIndex("third"), -1);
+    EXPECT_TRUE(a.hasPart("second"));
+    EXPECT_FALSE(a.hasPart("Second"));
+
+    CoutCapture capture;
+    EXPECT_FALSE(a.appendPart(makePart("first", 5)));
+    EXPECT_EQ(capture.text(), " There is no part idx for first\n");
+    ASSERT_EQ(a.parts.size(), 2u);
+    EXPECT_EQ(a.parts[0].bodies.size(), 2u);
+    EXPECT_EQ(a.partIndex("first"), 0);
+    EXPECT_EQ(a.partIndexByName.size(), 2u);
+}
+
+TEST(CAD_Assembly, AppendPartStoresAnIndependentCopy) {
+    CAD_Assembly a;
+    SinglePart part = makePart("P", 1);
+    part.bodies[0].mesh.addPoint({1, 2, 3});
+    a.appendPart(part);
+    part.bodies[0].mesh.points[0].x = 99;
+    part.bodies.clear();
+    ASSERT_EQ(a.parts[0].bodies.size(), 1u);
+    EXPECT_EQ(a.parts[0].bodies[0].mesh.points[0].x, 1);
+}
+
+TEST(CAD_Assembly, SetNameAndSourceSystem) {
+    CAD_Assembly a;
+    a.setName("ASM 1");
+    EXPECT_EQ(a.getName(), "ASM 1");
+    a.setSourceSystem("PTC Creo Parametric  10\tx");
+    EXPECT_EQ(a.sourceSystem, "PTC_Creo_Parametric__10\tx");
+}
