@@ -17,6 +17,7 @@ if [ "$kind" = windows ]; then
     wineserver=$(command -v wineserver64 || command -v wineserver || echo /usr/lib/wine/wineserver64)
     stop_wine() { "$wineserver" -k 2>/dev/null || true; }
     trap stop_wine EXIT
+    mkdir -p "$WINEPREFIX"
     "$wineserver" -p </dev/null >/dev/null 2>&1
     # Create the prefix and start Wine's services now, detached from every output: a service
     # that inherited a test's output pipe would keep CTest waiting for it to close.
