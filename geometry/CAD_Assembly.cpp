@@ -49,7 +49,9 @@ bool CAD_Assembly::hasPart(std::string partName) const {
     return partIndexByName.count(partName) != 0;
 }
 
-void CAD_Assembly::setName(std::string newName) { name = std::move(newName); }
+void CAD_Assembly::setName(std::string newName) {
+    name = std::move(newName);
+}
 
 void CAD_Assembly::setSourceSystem(std::string system) {
     sourceSystem = std::move(system);

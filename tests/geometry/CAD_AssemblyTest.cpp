@@ -81,14 +81,14 @@ TEST_P(AddComponentTolerance, PerEntry) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CAD_Assembly, AddComponentTolerance,
-    ::testing::Values(DuplicateCase{"identical", 0.0, 0.0, -2},
-                      DuplicateCase{"0.01 apart", 0.0, 0.01, -2},
-                      DuplicateCase{"0.01 apart, negative", 0.0, -0.01, -2},
-                      DuplicateCase{"0.0101 apart", 0.0, 0.0101, 0},
-                      DuplicateCase{"0.0101 apart, negative", 0.0, -0.0101, 0},
-                      DuplicateCase{"large translation", 1000.0, 1000.005, -2}));
+INSTANTIATE_TEST_SUITE_P(CAD_Assembly, AddComponentTolerance,
+                         ::testing::Values(DuplicateCase{"identical", 0.0, 0.0, -2},
+                                           DuplicateCase{"0.01 apart", 0.0, 0.01, -2},
+                                           DuplicateCase{"0.01 apart, negative", 0.0, -0.01, -2},
+                                           DuplicateCase{"0.0101 apart", 0.0, 0.0101, 0},
+                                           DuplicateCase{"0.0101 apart, negative", 0.0, -0.0101, 0},
+                                           DuplicateCase{"large translation", 1000.0, 1000.005,
+                                                         -2}));
 
 TEST(CAD_Assembly, AppendedComponentCarriesItsValues) {
     CAD_Assembly a;

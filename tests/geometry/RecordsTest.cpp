@@ -99,14 +99,13 @@ TEST_P(TriangleOrder, IgnoresTheSurface) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, TriangleOrder,
-    ::testing::Values(
-        TriangleOrderCase{{1, 2, 3, 0}, {1, 2, 3, 7}, true, false, false},
-        TriangleOrderCase{{1, 2, 3, 0}, {1, 2, 4, 0}, false, true, false},
-        TriangleOrderCase{{-1, 5, 5, 0}, {0, 0, 0, 0}, false, true, false},
-        TriangleOrderCase{{1, 3, 0, 9}, {1, 2, 9, 0}, false, false, true},
-        TriangleOrderCase{{2, 0, 0, 0}, {1, 9, 9, 5}, false, false, true},
-        // Rotated corners are a different triangle.
-        TriangleOrderCase{{1, 2, 3, 0}, {2, 3, 1, 0}, false, true, false}));
+    ::testing::Values(TriangleOrderCase{{1, 2, 3, 0}, {1, 2, 3, 7}, true, false, false},
+                      TriangleOrderCase{{1, 2, 3, 0}, {1, 2, 4, 0}, false, true, false},
+                      TriangleOrderCase{{-1, 5, 5, 0}, {0, 0, 0, 0}, false, true, false},
+                      TriangleOrderCase{{1, 3, 0, 9}, {1, 2, 9, 0}, false, false, true},
+                      TriangleOrderCase{{2, 0, 0, 0}, {1, 9, 9, 5}, false, false, true},
+                      // Rotated corners are a different triangle.
+                      TriangleOrderCase{{1, 2, 3, 0}, {2, 3, 1, 0}, false, true, false}));
 
 TEST(Records, MeshClearKeepsStorageAndRestartsAtZero) {
     TriangleMesh mesh;

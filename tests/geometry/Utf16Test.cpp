@@ -1,0 +1,37 @@
+#include "Utf16.h"
+
+#include <gtest/gtest.h>
+
+using KorvaneUtil::fromUtf16;
+using KorvaneUtil::toUtf16;
+
+TEST(Utf16, BasicPlaneIsCopied) {
+    EXPECT_EQ(toUtf16(L"ab\u00e9\u4e2d"), (std::u16string{u'a', u'b', 0x00E9, 0x4E2D}));
+    EXPECT_EQ(fromUtf16(u"ab\u00e9\u4e2d"), std::wstring(L"ab\u00e9\u4e2d"));
+    EXPECT_EQ(toUtf16(L""), u"");
+}
+
+TEST(Utf16, BeyondBasicPlaneUsesSurrogatePairs) {
+    // U+1F600 is D83D DE00 in UTF-16 whatever the width of wchar_t.
+    const std::wstring wide = L"x\U0001F600y";
+    const std::u16string units = toUtf16(wide);
+    EXPECT_EQ(units, (std::u16string{u'x', 0xD83D, 0xDE00, u'y'}));
+    EXPECT_EQ(fromUtf16(units), wide);
+}
+
+TEST(Utf16, LoneSurrogatesInUtf16) {
+    const std::u16string units{u'a', 0xD800, u'b', 0xDC00};
+    const std::wstring wide = fromUtf16(units);
+    if constexpr (sizeof(wchar_t) == 2) {
+        EXPECT_EQ(wide.size(), 4u); // kept unit for unit
+        EXPECT_EQ(toUtf16(wide), units);
+    } else {
+        EXPECT_EQ(wide, std::wstring(L"a\uFFFDb\uFFFD"));
+    }
+}
+
+TEST(Utf16, CountLimitsTheRead) {
+    const char16_t units[] = {u'a', u'b', u'c'};
+    EXPECT_EQ(fromUtf16(units, 2), std::wstring(L"ab"));
+    EXPECT_EQ(fromUtf16(units, 0), std::wstring());
+}
