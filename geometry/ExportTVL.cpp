@@ -5,7 +5,6 @@
 #include "TvlLayout.h"
 
 #include <cstdio>
-#include <memory>
 #include <stdexcept>
 #include <system_error>
 
@@ -62,9 +61,10 @@ bool openNewFile(std::ofstream& stream, const std::filesystem::path& path) {
     return true;
 }
 
-void closeChecked(std::ofstream& stream) {
-    stream.close();
-    if (stream.fail()) {
+void finishFile(BlockWriteBuf& block, std::ofstream& file) {
+    const bool handedOn = block.flushBlock();
+    file.close();
+    if (!handedOn || file.fail()) {
         KorvaneUtil::detail::throwWriteError<CAD_Assembly>();
     }
 }
@@ -76,22 +76,26 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path) 
         return;
     }
 
-    // Declared before the stream so that it outlives it; set before the file is opened.
-    const auto buffer = std::make_unique_for_overwrite<char[]>(detail::kFileBufferSize);
-    std::ofstream stream;
-    stream.rdbuf()->pubsetbuf(buffer.get(), static_cast<std::streamsize>(detail::kFileBufferSize));
-    // Not tested here: a stream that could not be opened fails at the very first write, which
-    // then names the version text's first character.
-    detail::openNewFile(stream, path);
+    std::ofstream file;
+    detail::openNewFile(file, path);
+    // The writer's stream gathers into blocks for the file stream. Destroyed in reverse order:
+    // the last block is handed on, then the file stream flushes and closes.
+    BlockWriteBuf block(*file.rdbuf(), detail::kBlockSize);
+    std::ostream stream(&block);
+    if (!file.is_open()) {
+        // A file that could not be opened fails at the very first write, which then names
+        // the version text's first character.
+        stream.setstate(std::ios::badbit);
+    }
 
     try {
         ArchiveWithVersion<std::ostream> archive{&stream, kFileVersion, [] { return false; }};
         KorvaneUtil::serialize(assembly, archive);
-        detail::closeChecked(stream);
+        detail::finishFile(block, file);
     } catch (const std::runtime_error&) {
         // The one runtime error of the writer comes from a model it cannot write at all:
         // what was written of it is of no use to anyone.
-        stream.close();
+        file.close();
         try {
             std::filesystem::remove(path);
         } catch (const std::filesystem::filesystem_error&) {
