@@ -120,6 +120,28 @@ TEST_F(ExportTVLTest, NamesOutsideAsciiAndBeyondTheBasicPlane) {
     EXPECT_TRUE(sameBytes(loadBytes(dir / name), hexBytes(TvlTest::kWorkedExampleHex)));
 }
 
+// A link to nothing does not exist for the existence test; the file is still not created
+// through it, somewhere the link chose.
+TEST_F(ExportTVLTest, DanglingLinkIsNotWrittenThrough) {
+#ifdef _WIN32
+    GTEST_SKIP() << "links need privileges on Windows";
+#else
+    const fs::path target = dir / "elsewhere.tvl";
+    const fs::path link = dir / "BOX.tvl";
+    fs::create_symlink(target, link);
+    CAD_Assembly model;
+    TvlTest::buildWorkedExample(model);
+    try {
+        ExportTVL(model, link);
+        ADD_FAILURE() << "nothing thrown";
+    } catch (const SerializerException& e) {
+        EXPECT_EQ(std::string(e.what()), messageFor("char"));
+    }
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(fs::is_symlink(link));
+#endif
+}
+
 // The file that appears between the existence test and the open is never truncated.
 TEST_F(ExportTVLTest, OpenNeverTruncatesAFileThatAppeared) {
     const fs::path path = dir / "late.tvl";
