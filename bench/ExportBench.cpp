@@ -255,17 +255,40 @@ void BM_BulkToFile(benchmark::State& state) {
 
 constexpr int kRepetitions = 5;
 
-BENCHMARK(BM_WriterToMemory)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK(BM_WriteCallsToMemory)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK(BM_BulkToMemory)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK(BM_WriterToStringStream)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK(BM_BulkToStringStream)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK(BM_ExportTVLToFile)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK(BM_BulkToFile)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+BENCHMARK(BM_WriterToMemory)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_WriteCallsToMemory)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_BulkToMemory)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_WriterToStringStream)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_BulkToStringStream)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_ExportTVLToFile)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_BulkToFile)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly();
 
 // Keeps the median throughput of every benchmark so that the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
     std::map<std::string, double> medianBytesPerSecond;
 
     void ReportRuns(const std::vector<Run>& runs) override {
