@@ -1,0 +1,292 @@
+// CreateProcessW and CloseHandle off Windows.
+//
+// The program is started through a short-lived intermediate process: the intermediate forks the
+// program and exits at once, so the program is handed to the system's reaper and never stays a
+// zombie of the caller, who does not wait for it. A close-on-exec pipe brings back the
+// program's process id and, when every exec failed, the reason, so success is reported only
+// for a program that is really running. The children call only async-signal-safe functions.
+#include "CommandLine.h"
+#include "OpenHandles.h"
+#include "Win32Api.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cwchar>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <linux/close_range.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+
+// What a process or thread handle stands for.
+struct ProcessObject {
+    pid_t pid = 0;
+};
+
+std::mutex g_handlesMutex;
+std::set<ProcessObject*> g_handles;
+
+HANDLE handOut(pid_t pid) {
+    auto* object = new ProcessObject{pid};
+    std::lock_guard<std::mutex> lock(g_handlesMutex);
+    g_handles.insert(object);
+    return object;
+}
+
+// Wide text to narrow text in the current locale; no value when a character has no narrow form.
+std::optional<std::string> toNarrow(const std::wstring& wide) {
+    std::mbstate_t state{};
+    const wchar_t* src = wide.c_str();
+    std::size_t length = std::wcsrtombs(nullptr, &src, 0, &state);
+    if (length == static_cast<std::size_t>(-1)) {
+        return std::nullopt;
+    }
+    std::vector<char> buffer(length + 1, '\0');
+    state = std::mbstate_t{};
+    src = wide.c_str();
+    std::wcsrtombs(buffer.data(), &src, buffer.size(), &state);
+    return std::string(buffer.data(), length);
+}
+
+DWORD errorFromErrno(int error) {
+    switch (error) {
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+        return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return ERROR_ACCESS_DENIED;
+    case ENOEXEC:
+    case ELIBBAD:
+        return ERROR_BAD_EXE_FORMAT;
+    case ENOMEM:
+    case EAGAIN:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case E2BIG:
+        return ERROR_INVALID_PARAMETER;
+    default:
+        return ERROR_GEN_FAILURE;
+    }
+}
+
+BOOL fail(DWORD error) {
+    t_lastError = error;
+    return FALSE;
+}
+
+// Messages on the pipe from the intermediate and the program.
+struct Report {
+    int kind;
+    int value;
+};
+constexpr int kStartedPid = 1;
+constexpr int kExecFailed = 2;
+constexpr int kForkFailed = 3;
+
+void report(int fd, int kind, int value) {
+    Report message{kind, value};
+    while (::write(fd, &message, sizeof message) < 0 && errno == EINTR) {
+    }
+}
+
+// Runs in the program's process: a clean signal state, no inherited descriptors beyond the
+// standard three (unless asked), then each candidate path until one can be executed.
+[[noreturn]] void execProgram(int reportFd, std::vector<std::vector<char*>>& argvs,
+                              const char* directory, bool inheritHandles) {
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) {
+        sigaction(sig, &defaults, nullptr);
+    }
+    if (!inheritHandles) {
+        ::close_range(3, ~0u, CLOSE_RANGE_CLOEXEC);
+    }
+    if (directory != nullptr && ::chdir(directory) != 0) {
+        report(reportFd, kExecFailed, errno);
+        ::_exit(127);
+    }
+    int error = ENOENT;
+    for (std::vector<char*>& argv : argvs) {
+        ::execve(argv[0], argv.data(), environ);
+        error = errno;
+        if (error != ENOENT && error != ENOTDIR) {
+            break;
+        }
+    }
+    report(reportFd, kExecFailed, error);
+    ::_exit(127);
+}
+
+} // namespace
+
+namespace Platform {
+
+std::size_t openProcessHandleCount() {
+    std::lock_guard<std::mutex> lock(g_handlesMutex);
+    return g_handles.size();
+}
+
+} // namespace Platform
+
+extern "C" {
+
+DWORD GetLastError() {
+    return t_lastError;
+}
+
+void SetLastError(DWORD dwErrCode) {
+    t_lastError = dwErrCode;
+}
+
+BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES,
+                    LPSECURITY_ATTRIBUTES, BOOL bInheritHandles, DWORD dwCreationFlags,
+                    LPVOID lpEnvironment, LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW lpStartupInfo,
+                    LPPROCESS_INFORMATION lpProcessInformation) {
+    if (lpStartupInfo == nullptr || lpProcessInformation == nullptr ||
+        (lpApplicationName == nullptr && lpCommandLine == nullptr)) {
+        return fail(ERROR_INVALID_PARAMETER);
+    }
+    // Creation flags and an environment block of its own are not used by the plug-in.
+    if (dwCreationFlags != 0 || lpEnvironment != nullptr) {
+        return fail(ERROR_NOT_SUPPORTED);
+    }
+
+    std::vector<std::wstring> args =
+        Platform::splitCommandLine(lpCommandLine != nullptr ? lpCommandLine : lpApplicationName);
+    std::wstring program = lpApplicationName != nullptr ? lpApplicationName : args.front();
+
+    std::vector<std::string> narrowArgs;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::optional<std::string> arg = toNarrow(args[i]);
+        if (!arg) {
+            return fail(ERROR_NO_UNICODE_TRANSLATION);
+        }
+        narrowArgs.push_back(std::move(*arg));
+    }
+    std::vector<std::string> paths;
+    for (const std::wstring& candidate : Platform::programCandidates(program)) {
+        std::optional<std::string> path = toNarrow(candidate);
+        if (!path) {
+            return fail(ERROR_NO_UNICODE_TRANSLATION);
+        }
+        paths.push_back(std::move(*path));
+    }
+    if (paths.empty()) {
+        return fail(ERROR_FILE_NOT_FOUND);
+    }
+    std::optional<std::string> directory;
+    if (lpCurrentDirectory != nullptr) {
+        directory = toNarrow(lpCurrentDirectory);
+        if (!directory) {
+            return fail(ERROR_NO_UNICODE_TRANSLATION);
+        }
+    }
+
+    // Everything the children need is built here: they must not allocate.
+    std::vector<std::vector<char*>> argvs;
+    for (std::string& path : paths) {
+        std::vector<char*> argv{path.data()};
+        for (std::string& arg : narrowArgs) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        argvs.push_back(std::move(argv));
+    }
+    const char* dir = directory ? directory->c_str() : nullptr;
+
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        return fail(errorFromErrno(errno));
+    }
+    pid_t intermediate = ::fork();
+    if (intermediate < 0) {
+        int error = errno;
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return fail(errorFromErrno(error));
+    }
+    if (intermediate == 0) {
+        ::close(fds[0]);
+        pid_t child = ::_Fork();
+        if (child < 0) {
+            report(fds[1], kForkFailed, errno);
+            ::_exit(1);
+        }
+        if (child == 0) {
+            execProgram(fds[1], argvs, dir, bInheritHandles != FALSE);
+        }
+        report(fds[1], kStartedPid, child);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    while (::waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {
+    }
+
+    // The pipe closes when the intermediate has exited and the program has executed (or died).
+    pid_t started = 0;
+    int failure = 0;
+    Report message{};
+    std::size_t have = 0;
+    while (true) {
+        ssize_t n = ::read(fds[0], reinterpret_cast<char*>(&message) + have, sizeof message - have);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        have += static_cast<std::size_t>(n);
+        if (have == sizeof message) {
+            if (message.kind == kStartedPid) {
+                started = message.value;
+            } else {
+                failure = message.value != 0 ? message.value : ECHILD;
+            }
+            have = 0;
+        }
+    }
+    ::close(fds[0]);
+    if (failure != 0) {
+        return fail(errorFromErrno(failure));
+    }
+    if (started <= 0) {
+        return fail(ERROR_GEN_FAILURE);
+    }
+
+    lpProcessInformation->hProcess = handOut(started);
+    lpProcessInformation->hThread = handOut(started);
+    lpProcessInformation->dwProcessId = static_cast<DWORD>(started);
+    lpProcessInformation->dwThreadId = static_cast<DWORD>(started);
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE hObject) {
+    auto* object = static_cast<ProcessObject*>(hObject);
+    {
+        std::lock_guard<std::mutex> lock(g_handlesMutex);
+        if (g_handles.erase(object) == 0) {
+            return fail(ERROR_INVALID_HANDLE);
+        }
+    }
+    delete object;
+    return TRUE;
+}
+
+} // extern "C"

@@ -1,0 +1,18 @@
+// Starts the external application from the command line that the export run builds.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace Velmora {
+
+// The command line as the wide text the operating system takes: the narrow text read in the
+// runtime's current locale (ASCII stays unit for unit). No value for bytes that are no text in
+// that locale, or for an embedded NUL, which would cut the command short.
+std::optional<std::wstring> widenCommandLine(const std::string& commandLine);
+
+} // namespace Velmora
+
+// Starts the program that the command line names, without waiting for it and without keeping a
+// handle of it. True only when the process was created.
+bool launchViewer(const std::string& commandLine);

@@ -1,0 +1,15 @@
+// Where the external application "Tarvelo.exe" is installed, as its installation records it in
+// the machine-wide registry (HKEY_LOCAL_MACHINE "SOFTWARE\Korvane\Tarvelo", value "Path").
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace Velmora::Registry {
+
+// The install directory as narrow text in the runtime's current locale; no value when the key
+// or the value is missing, unreadable, longer than 511 characters, or not text. A directory
+// that has no narrow form in the locale gives the empty text.
+std::optional<std::string> readTarveloPath();
+
+} // namespace Velmora::Registry

@@ -1,0 +1,172 @@
+#include "OpenHandles.h"
+#include "Win32Api.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <cerrno>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> readLines(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool waitFor(const fs::path& file) {
+    for (int i = 0; i < 600 && !fs::exists(file); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return fs::exists(file);
+}
+
+bool hasChildren() {
+    return !(::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);
+}
+
+// The parent process id of a running process, from /proc.
+int parentOf(DWORD pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("PPid:", 0) == 0) {
+            return std::stoi(line.substr(5));
+        }
+    }
+    return -1;
+}
+
+class CreateProcess : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tarvelo start XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        fs::copy_file(ARG_RECORDER, dir / "recorder");
+        fs::permissions(dir / "recorder", fs::perms::owner_all, fs::perm_options::add);
+        base = (dir / "out").string();
+    }
+    void TearDown() override {
+        EXPECT_EQ(Platform::openProcessHandleCount(), 0u);
+        fs::remove_all(dir);
+    }
+
+    BOOL start(std::wstring line, PROCESS_INFORMATION& info) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        info = PROCESS_INFORMATION{};
+        return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &info);
+    }
+
+    static std::wstring wide(const std::string& text) { return {text.begin(), text.end()}; }
+
+    std::vector<std::string> recorded() const {
+        std::ofstream(base + ".go").put('1');
+        EXPECT_TRUE(waitFor(base + ".args"));
+        return readLines(base + ".args");
+    }
+
+    fs::path dir;
+    std::string base;
+};
+
+TEST_F(CreateProcess, StartsTheProgramWithTheSplitArguments) {
+    PROCESS_INFORMATION info;
+    std::wstring line = L"\"" + wide(dir.string()) + L"\\recorder.exe\" \"" + wide(base) +
+                        L"\" plain \"with blank\" a\\\"quote \"\" back\\\\slash";
+    ASSERT_TRUE(start(line, info));
+    EXPECT_NE(info.hProcess, nullptr);
+    EXPECT_NE(info.hThread, nullptr);
+    EXPECT_NE(info.hProcess, info.hThread);
+    EXPECT_EQ(Platform::openProcessHandleCount(), 2u);
+
+    // Not waited for, and not a child of ours: nothing is left to reap.
+    EXPECT_FALSE(hasChildren());
+    EXPECT_NE(parentOf(info.dwProcessId), ::getpid());
+    EXPECT_FALSE(fs::exists(base + ".args"));
+
+    EXPECT_TRUE(CloseHandle(info.hProcess));
+    EXPECT_TRUE(CloseHandle(info.hThread));
+    EXPECT_FALSE(CloseHandle(info.hThread));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(recorded(), (std::vector<std::string>{base, "plain", "with blank", "a\"quote", "",
+                                                    "back\\\\slash"}));
+}
+
+TEST_F(CreateProcess, FailureIsReportedWithItsReason) {
+    std::ofstream(dir / "text") << "not a program\n";
+    fs::permissions(dir / "text", fs::perms::owner_all, fs::perm_options::add);
+    std::ofstream(dir / "locked") << "#!/bin/sh\n";
+    fs::permissions(dir / "locked",
+                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::remove);
+    fs::create_directory(dir / "folder");
+
+    struct Case {
+        std::string program;
+        LONG error;
+    };
+    const std::vector<Case> cases = {
+        {(dir / "missing.exe").string(), ERROR_FILE_NOT_FOUND},
+        {(dir / "missing" / "x").string(), ERROR_FILE_NOT_FOUND},
+        {(dir / "text").string(), ERROR_BAD_EXE_FORMAT},
+        {(dir / "locked").string(), ERROR_ACCESS_DENIED},
+        {(dir / "folder").string(), ERROR_ACCESS_DENIED},
+        {"", ERROR_FILE_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        PROCESS_INFORMATION info;
+        EXPECT_FALSE(start(L"\"" + wide(c.program) + L"\" \"" + wide(base) + L"\"", info));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(c.error));
+        EXPECT_EQ(info.hProcess, nullptr);
+        EXPECT_EQ(Platform::openProcessHandleCount(), 0u);
+        EXPECT_FALSE(hasChildren());
+    }
+}
+
+TEST_F(CreateProcess, UnsupportedRequestsAreRefused) {
+    std::wstring line = L"\"" + wide((dir / "recorder").string()) + L"\" \"" + wide(base) + L"\"";
+    STARTUPINFOW startup{};
+    PROCESS_INFORMATION info{};
+    wchar_t environment[] = L"A=1\0";
+    EXPECT_FALSE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, environment,
+                                nullptr, &startup, &info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    EXPECT_FALSE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0x10, nullptr,
+                                nullptr, &startup, &info));
+    EXPECT_FALSE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                &startup, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(fs::exists(base + ".args.part"));
+}
+
+TEST_F(CreateProcess, CurrentDirectoryIsHandedOn) {
+    std::wstring line = L"\"" + wide((dir / "recorder").string()) + L"\" out";
+    std::wstring where = wide(dir.string());
+    STARTUPINFOW startup{};
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               where.c_str(), &startup, &info));
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    EXPECT_EQ(recorded(), (std::vector<std::string>{"out"}));
+}
+
+TEST(CreateProcessLayout, StartupInformationHasTheWindowsSize) {
+    EXPECT_EQ(sizeof(STARTUPINFOW), 104u);
+}
+
+} // namespace
