@@ -25,6 +25,7 @@ std::vector<std::wstring> wideCharacters(const wchar_t* wide) {
     return characters;
 }
 
+#if !defined(_WIN32)
 void appendUtf8(std::string& out, char32_t c) {
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
         c = 0xFFFD;
@@ -53,6 +54,7 @@ char32_t codePoint(const std::wstring& character) {
     }
     return static_cast<char32_t>(character[0]);
 }
+#endif
 
 // Decodes UTF-8; every byte that does not start a well-formed sequence becomes U+FFFD.
 std::u32string decodeUtf8(const char* text) {
