@@ -1,0 +1,245 @@
+// The stand-in host's session: models, handles, commands and the start-up record.
+#include "HostSession.h"
+
+#include <stdexcept>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+#ifndef HOSTSIM_DEFAULT_TEXT_ROOT
+#define HOSTSIM_DEFAULT_TEXT_ROOT ""
+#endif
+
+namespace Hostsim {
+
+namespace {
+Session* g_active = nullptr;
+
+} // namespace
+
+std::string toUtf8(const std::wstring& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                text[i + 1] <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
+            }
+        }
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::wstring fromUtf8(const std::string& text) {
+    std::wstring out;
+    std::size_t i = 0;
+    auto push = [&out](char32_t c) {
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (c >= 0x10000) {
+                c -= 0x10000;
+                out += static_cast<wchar_t>(0xD800 + (c >> 10));
+                out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+                return;
+            }
+        }
+        out += static_cast<wchar_t>(c);
+    };
+    while (i < text.size()) {
+        auto b = static_cast<unsigned char>(text[i]);
+        int n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+        if (n == 0 || i + static_cast<std::size_t>(n) > text.size()) {
+            push(0xFFFD);
+            ++i;
+            continue;
+        }
+        char32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+        bool ok = true;
+        for (int k = 1; k < n; ++k) {
+            auto cb = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            ok = ok && (cb & 0xC0) == 0x80;
+            c = (c << 6) | (cb & 0x3F);
+        }
+        if (!ok) {
+            push(0xFFFD);
+            ++i;
+            continue;
+        }
+        push(c);
+        i += static_cast<std::size_t>(n);
+    }
+    return out;
+}
+
+Session::Session() {
+    previous_ = g_active;
+    g_active = this;
+    textRoot = fromUtf8(HOSTSIM_DEFAULT_TEXT_ROOT);
+    std::error_code ec;
+    workingDirectory = std::filesystem::current_path(ec).wstring();
+}
+
+Session::~Session() {
+    if (g_active == this) {
+        g_active = previous_;
+    }
+}
+
+Session* Session::active() {
+    return g_active;
+}
+
+void Session::makeActive() {
+    g_active = this;
+}
+
+Model& Session::addModel(const std::wstring& name, ModelType type) {
+    if (name.empty() || name.size() >= PRO_MDLNAME_SIZE) {
+        throw std::invalid_argument("a model name needs 1 to 79 characters");
+    }
+    if (findModel(name) != nullptr) {
+        throw std::invalid_argument("model " + toUtf8(name) + " exists already");
+    }
+    auto model = std::make_unique<Model>();
+    model->session = this;
+    model->name = name;
+    model->type = type;
+    Model& ref = *model;
+    modelHandles_[&ref] = &ref;
+    models_.push_back(std::move(model));
+    if (current_ == nullptr) {
+        current_ = &ref;
+    }
+    return ref;
+}
+
+Model* Session::findModel(const std::wstring& name) {
+    for (auto& m : models_) {
+        if (m->name == name) {
+            return m.get();
+        }
+    }
+    return nullptr;
+}
+
+ProMdl Session::handle(const Model& model) const {
+    return reinterpret_cast<ProMdl>(const_cast<Model*>(&model));
+}
+
+Model* Session::model(ProMdl handle) const {
+    auto it = modelHandles_.find(handle);
+    return it == modelHandles_.end() ? nullptr : it->second;
+}
+
+ProSurface Session::handle(const Surface& surface) const {
+    return reinterpret_cast<ProSurface>(const_cast<Surface*>(&surface));
+}
+
+Surface* Session::surface(ProSurface handle) const {
+    auto it = surfaceHandles_.find(handle);
+    return it == surfaceHandles_.end() ? nullptr : it->second;
+}
+
+void Session::registerSurface(Surface& surface) {
+    surfaceHandles_[&surface] = &surface;
+}
+
+Command* Session::findCommand(const std::string& name) {
+    for (Command& c : commands_) {
+        if (c.name == name) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+Command* Session::command(uiCmdCmdId id) {
+    for (std::size_t i = 0; i < commandIds_.size(); ++i) {
+        if (reinterpret_cast<uiCmdCmdId>(&commandIds_[i]) == id) {
+            return &commands_[i];
+        }
+    }
+    return nullptr;
+}
+
+uiCmdCmdId Session::addCommand(Command c) {
+    commands_.push_back(std::move(c));
+    commandIds_.push_back(static_cast<int>(commands_.size()));
+    return reinterpret_cast<uiCmdCmdId>(&commandIds_.back());
+}
+
+std::optional<int> Session::invokeCommand(const std::string& name) {
+    for (std::size_t i = 0; i < commands_.size(); ++i) {
+        if (commands_[i].name != name) {
+            continue;
+        }
+        uiCmdCmdActFn action = commands_[i].action;
+        uiCmdAccessFn access = commands_[i].access;
+        if (access != nullptr && access(0) != ACCESS_AVAILABLE) {
+            return std::nullopt;
+        }
+        if (action == nullptr) {
+            return std::nullopt;
+        }
+        return action(reinterpret_cast<uiCmdCmdId>(&commandIds_[i]), nullptr, nullptr);
+    }
+    return std::nullopt;
+}
+
+ProToolkitStartup Session::startup() {
+    ProToolkitStartup s{};
+    s.textRoot = textRoot.c_str();
+    s.releaseNumber = releaseNumber;
+    s.resolve = &Hostsim::resolve;
+    s.context = this;
+    return s;
+}
+
+std::optional<ProErrors> Session::enterCall(const char* function, std::string item,
+                                            std::string detail) {
+    std::optional<ProErrors> injected = faults_.check(function, item);
+    log_.record(Call{function, std::move(item), std::move(detail), injected});
+    return injected;
+}
+
+std::string Session::key(ProMdl handle) const {
+    Model* m = model(handle);
+    return m == nullptr ? std::string("?") : toUtf8(m->name);
+}
+
+std::string Session::key(const ProModelitem* item) const {
+    if (item == nullptr) {
+        return "?";
+    }
+    return key(item->owner) + "#" + std::to_string(item->id);
+}
+
+std::string Session::key(const Surface& s) const {
+    return toUtf8(s.body->model->name) + "#" + std::to_string(s.id);
+}
+
+std::string Session::key(ProSurface handle) const {
+    Surface* s = surface(handle);
+    return s == nullptr ? std::string("?") : key(*s);
+}
+
+} // namespace Hostsim

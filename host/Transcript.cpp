@@ -1,0 +1,46 @@
+// Transcript of what the stand-in host showed.
+#include "Transcript.h"
+
+#include <sstream>
+
+namespace Hostsim {
+
+std::vector<std::string> Transcript::areaKeys() const {
+    std::vector<std::string> keys;
+    for (const TranscriptEntry& e : entries_) {
+        if (e.kind == TranscriptEntry::Kind::Area) {
+            keys.push_back(e.key);
+        }
+    }
+    return keys;
+}
+
+std::vector<const TranscriptEntry*> Transcript::dialogs() const {
+    std::vector<const TranscriptEntry*> found;
+    for (const TranscriptEntry& e : entries_) {
+        if (e.kind == TranscriptEntry::Kind::Dialog) {
+            found.push_back(&e);
+        }
+    }
+    return found;
+}
+
+std::string Transcript::render() const {
+    std::ostringstream out;
+    for (const TranscriptEntry& e : entries_) {
+        switch (e.kind) {
+        case TranscriptEntry::Kind::Clear:
+            out << "clear\n";
+            break;
+        case TranscriptEntry::Kind::Area:
+            out << "area " << e.key << ": " << e.text << '\n';
+            break;
+        case TranscriptEntry::Kind::Dialog:
+            out << "dialog " << e.title << ": " << e.text << '\n';
+            break;
+        }
+    }
+    return out.str();
+}
+
+} // namespace Hostsim

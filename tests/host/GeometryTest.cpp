@@ -1,0 +1,293 @@
+// Geometry the host computes: tessellation of primitives and transformations along paths.
+#include "HostTestSupport.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+using HostTest::HostSessionTest;
+
+struct Mesh {
+    std::vector<std::array<double, 3>> vertices;
+    std::vector<std::array<int, 3>> facets;
+};
+
+// Tessellates through the toolkit and releases everything again.
+ProErrors tessellate(Hostsim::Session& session, const Hostsim::Surface& surface, double chord,
+                     double angle, Mesh& mesh) {
+    ProSurfaceTessellationInput input = nullptr;
+    EXPECT_EQ(ProSurfacetessellationinputAlloc(&input), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProSurfacetessellationinputChordheightSet(input, chord), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProSurfacetessellationinputAnglecontrolSet(input, angle), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProSurfacetessellationinputStepsizeSet(input, 0.0), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProSurfacetessellationinputUvprojectionSet(input, 4, nullptr), PRO_TK_NO_ERROR);
+    ProTessellation t = nullptr;
+    ProErrors status = ProSurfaceTessellationGet(session.handle(surface), input, &t);
+    if (status == PRO_TK_NO_ERROR) {
+        Pro3dPnt* vertices = nullptr;
+        ProTriangle* facets = nullptr;
+        EXPECT_EQ(ProTessellationVerticesGet(t, &vertices), PRO_TK_NO_ERROR);
+        EXPECT_EQ(ProTessellationFacetsGet(t, &facets), PRO_TK_NO_ERROR);
+        int nv = 0, nf = 0;
+        EXPECT_EQ(ProArraySizeGet(vertices, &nv), PRO_TK_NO_ERROR);
+        EXPECT_EQ(ProArraySizeGet(facets, &nf), PRO_TK_NO_ERROR);
+        for (int i = 0; i < nv; ++i) {
+            mesh.vertices.push_back({vertices[i][0], vertices[i][1], vertices[i][2]});
+        }
+        for (int i = 0; i < nf; ++i) {
+            mesh.facets.push_back({facets[i][0], facets[i][1], facets[i][2]});
+        }
+        EXPECT_EQ(ProTessellationFree(t), PRO_TK_NO_ERROR);
+        EXPECT_EQ(ProArrayFree(reinterpret_cast<ProArray*>(&vertices)), PRO_TK_NO_ERROR);
+        EXPECT_EQ(ProArrayFree(reinterpret_cast<ProArray*>(&facets)), PRO_TK_NO_ERROR);
+    }
+    EXPECT_EQ(ProSurfacetessellationinputFree(input), PRO_TK_NO_ERROR);
+    return status;
+}
+
+std::size_t triangleCount(Hostsim::Session& session, const Hostsim::Body& body, double chord,
+                          double angle) {
+    std::size_t n = 0;
+    for (const Hostsim::Surface& s : body.surfaces) {
+        Mesh mesh;
+        EXPECT_EQ(tessellate(session, s, chord, angle, mesh), PRO_TK_NO_ERROR);
+        n += mesh.facets.size();
+    }
+    return n;
+}
+
+class TessellationTest : public HostSessionTest {};
+
+TEST_F(TessellationTest, TriangleCountGrowsAsTheChordHeightShrinks) {
+    Hostsim::Model& part = HostTest::addCylinderPart(session, L"CYL", 10.0, 20.0);
+    const Hostsim::Body& body = part.bodies.front();
+    ASSERT_EQ(body.surfaces.size(), 3u);
+    std::size_t coarse = triangleCount(session, body, 1.0, 0.0);
+    std::size_t medium = triangleCount(session, body, 0.1, 0.0);
+    std::size_t fine = triangleCount(session, body, 0.01, 0.0);
+    EXPECT_LT(coarse, medium);
+    EXPECT_LT(medium, fine);
+    // Side 2n, caps n each, with n from the chord error r(1 - cos(pi/n)) <= h.
+    int n = Hostsim::curveSegments(10.0, 0.1, 0.0);
+    EXPECT_EQ(medium, static_cast<std::size_t>(4 * n));
+    EXPECT_LE(10.0 * (1.0 - std::cos(std::numbers::pi / n)), 0.1);
+    EXPECT_GT(10.0 * (1.0 - std::cos(std::numbers::pi / (n - 1))), 0.1);
+}
+
+TEST_F(TessellationTest, AngleControlRefinesACoarseChordHeight) {
+    Hostsim::Model& part = HostTest::addCylinderPart(session, L"CYL", 1.0, 1.0);
+    const Hostsim::Body& body = part.bodies.front();
+    EXPECT_LT(triangleCount(session, body, 0.5, 0.0), triangleCount(session, body, 0.5, 0.6));
+    EXPECT_LT(triangleCount(session, body, 0.5, 0.6), triangleCount(session, body, 0.5, 1.0));
+}
+
+TEST_F(TessellationTest, PlanesOfABoxGiveTwoTrianglesEachWhateverTheChordHeight) {
+    Hostsim::Model& part = HostTest::addBoxPart(session, L"BOX");
+    EXPECT_EQ(triangleCount(session, part.bodies.front(), 1.0, 0.5), 12u);
+    EXPECT_EQ(triangleCount(session, part.bodies.front(), 0.001, 1.0), 12u);
+}
+
+// With the corners taken as (f0, f2, f1), every triangle faces away from the solid's centre.
+void expectOutwardAfterReordering(Hostsim::Session& session, const Hostsim::Body& body,
+                                  const std::array<double, 3>& centre) {
+    int checked = 0;
+    for (const Hostsim::Surface& s : body.surfaces) {
+        Mesh mesh;
+        ASSERT_EQ(tessellate(session, s, 0.05, 0.5, mesh), PRO_TK_NO_ERROR);
+        for (const auto& f : mesh.facets) {
+            const auto& a = mesh.vertices[static_cast<std::size_t>(f[0])];
+            const auto& b = mesh.vertices[static_cast<std::size_t>(f[2])];
+            const auto& c = mesh.vertices[static_cast<std::size_t>(f[1])];
+            std::array<double, 3> u{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+            std::array<double, 3> v{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+            std::array<double, 3> n{u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                                    u[0] * v[1] - u[1] * v[0]};
+            std::array<double, 3> out{(a[0] + b[0] + c[0]) / 3 - centre[0],
+                                      (a[1] + b[1] + c[1]) / 3 - centre[1],
+                                      (a[2] + b[2] + c[2]) / 3 - centre[2]};
+            EXPECT_GT(n[0] * out[0] + n[1] * out[1] + n[2] * out[2], 0.0) << "surface " << s.id;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 0);
+}
+
+TEST_F(TessellationTest, BoxFacetsFaceOutwardAfterThePluginsCornerOrder) {
+    Hostsim::Model& part = HostTest::addBoxPart(session, L"BOX", {-1, -2, -3}, {3, 4, 5});
+    expectOutwardAfterReordering(session, part.bodies.front(), {1, 1, 1});
+}
+
+TEST_F(TessellationTest, CylinderFacetsFaceOutwardAfterThePluginsCornerOrder) {
+    Hostsim::Model& part = session.addPart(L"CYL");
+    part.addBody().addCylinder({1, 2, 3}, {0, 1, 1}, 2.0, 4.0);
+    double h = 4.0 / std::sqrt(2.0) / 2.0;
+    expectOutwardAfterReordering(session, part.bodies.front(), {1, 2 + h, 3 + h});
+}
+
+TEST_F(TessellationTest, InvalidControlsAreRefused) {
+    ProSurfaceTessellationInput input = nullptr;
+    ASSERT_EQ(ProSurfacetessellationinputAlloc(&input), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProSurfacetessellationinputChordheightSet(input, 0.0), PRO_TK_BAD_INPUTS);
+    EXPECT_EQ(ProSurfacetessellationinputChordheightSet(input, -1.0), PRO_TK_BAD_INPUTS);
+    EXPECT_EQ(ProSurfacetessellationinputAnglecontrolSet(input, 1.5), PRO_TK_BAD_INPUTS);
+    Hostsim::Model& part = HostTest::addBoxPart(session, L"BOX");
+    ProTessellation t = nullptr;
+    // Controls never set: the host refuses to tessellate.
+    EXPECT_EQ(ProSurfaceTessellationGet(session.handle(part.bodies[0].surfaces[0]), input, &t),
+              PRO_TK_BAD_INPUTS);
+    EXPECT_EQ(ProSurfacetessellationinputFree(input), PRO_TK_NO_ERROR);
+}
+
+TEST_F(TessellationTest, ExplicitTessellationsAndNullArraysAreHandedOutAsGiven) {
+    Hostsim::Model& part = session.addPart(L"P");
+    Hostsim::Body& body = part.addBody();
+    Hostsim::Surface& s = HostTest::addTriangleSurface(body, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    Mesh mesh;
+    ASSERT_EQ(tessellate(session, s, 0.1, 0.5, mesh), PRO_TK_NO_ERROR);
+    EXPECT_EQ(mesh.facets, (std::vector<std::array<int, 3>>{{0, 2, 1}}));
+    s.tessellation->nullFacets = true;
+    ProSurfaceTessellationInput input = nullptr;
+    ASSERT_EQ(ProSurfacetessellationinputAlloc(&input), PRO_TK_NO_ERROR);
+    ProSurfacetessellationinputChordheightSet(input, 0.1);
+    ProSurfacetessellationinputAnglecontrolSet(input, 0.1);
+    ProTessellation t = nullptr;
+    ASSERT_EQ(ProSurfaceTessellationGet(session.handle(s), input, &t), PRO_TK_NO_ERROR);
+    ProTriangle* facets = reinterpret_cast<ProTriangle*>(&t);
+    EXPECT_EQ(ProTessellationFacetsGet(t, &facets), PRO_TK_NO_ERROR);
+    EXPECT_EQ(facets, nullptr);
+    EXPECT_EQ(ProTessellationFree(t), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProSurfacetessellationinputFree(input), PRO_TK_NO_ERROR);
+}
+
+class PathTest : public HostSessionTest {};
+
+Hostsim::Matrix placement(double degrees, double x, double y, double z) {
+    return Hostsim::multiply(Hostsim::rotationZMatrix(degrees),
+                             Hostsim::translationMatrix(x, y, z));
+}
+
+TEST_F(PathTest, TransformationsComposeOverThreeLevels) {
+    session.addPart(L"PART");
+    Hostsim::Matrix t3 = placement(30, 1, 0, 0), t2 = placement(90, 0, 5, 0),
+                    t1 = placement(-45, 0, 0, 7);
+    Hostsim::Model& sub2 = session.addAssembly(L"SUB2");
+    int c3 = sub2.addComponent(L"PART", t3).id;
+    Hostsim::Model& sub1 = session.addAssembly(L"SUB1");
+    int c2 = sub1.addComponent(L"SUB2", t2).id;
+    Hostsim::Model& top = session.addAssembly(L"TOP");
+    int c1 = top.addComponent(L"SUB1", t1).id;
+
+    ProIdTable ids{c1, c2, c3};
+    ProAsmcomppath path{};
+    ASSERT_EQ(ProAsmcomppathInit(session.handle(top), ids, 3, &path), PRO_TK_NO_ERROR);
+    ProMatrix m;
+    ASSERT_EQ(ProAsmcomppathTrfGet(&path, PRO_B_TRUE, m), PRO_TK_NO_ERROR);
+
+    // A point of the part, placed level by level (row vectors: the deepest placement first).
+    Hostsim::Point p{2, 3, 4};
+    Hostsim::Point expected =
+        Hostsim::transformPoint(Hostsim::transformPoint(Hostsim::transformPoint(p, t3), t2), t1);
+    for (int j = 0; j < 3; ++j) {
+        double got = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + m[3][j];
+        EXPECT_NEAR(got, expected[static_cast<std::size_t>(j)], 1e-12) << j;
+    }
+    EXPECT_EQ(m[0][3], 0.0);
+    EXPECT_EQ(m[3][3], 1.0);
+
+    ProMatrix inverse;
+    ASSERT_EQ(ProAsmcomppathTrfGet(&path, PRO_B_FALSE, inverse), PRO_TK_NO_ERROR);
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            double sum = 0;
+            for (int k = 0; k < 4; ++k) {
+                sum += m[i][k] * inverse[k][j];
+            }
+            EXPECT_NEAR(sum, i == j ? 1.0 : 0.0, 1e-12);
+        }
+    }
+}
+
+TEST_F(PathTest, AnEmptyPathIsTheIdentityAndNamesNoOccurrence) {
+    Hostsim::Model& part = session.addPart(L"PART");
+    ProAsmcomppath path{};
+    ProIdTable ids{-1};
+    ASSERT_EQ(ProAsmcomppathInit(session.handle(part), ids, 0, &path), PRO_TK_NO_ERROR);
+    EXPECT_EQ(path.table_num, 0);
+    EXPECT_EQ(path.comp_id_table[0], -1);
+    ProMatrix m;
+    ASSERT_EQ(ProAsmcomppathTrfGet(&path, PRO_B_TRUE, m), PRO_TK_NO_ERROR);
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            EXPECT_EQ(m[i][j], i == j ? 1.0 : 0.0);
+        }
+    }
+    ProBoolean visible = PRO_B_TRUE;
+    EXPECT_EQ(ProAsmcompVisibilityGet(&path, nullptr, &visible), PRO_TK_BAD_CONTEXT);
+    EXPECT_EQ(visible, PRO_B_TRUE);
+}
+
+TEST_F(PathTest, VisibilityIsHiddenWhenAnyLevelIsNotDisplayed) {
+    session.addPart(L"PART");
+    Hostsim::Model& sub = session.addAssembly(L"SUB");
+    int inner = sub.addComponent(L"PART").id;
+    Hostsim::Model& top = session.addAssembly(L"TOP");
+    Hostsim::Feature& outer = top.addComponent(L"SUB");
+    ProIdTable ids{outer.id, inner};
+    ProAsmcomppath path{};
+    ASSERT_EQ(ProAsmcomppathInit(session.handle(top), ids, 2, &path), PRO_TK_NO_ERROR);
+    ProBoolean visible = PRO_B_FALSE;
+    EXPECT_EQ(ProAsmcompVisibilityGet(&path, nullptr, &visible), PRO_TK_NO_ERROR);
+    EXPECT_EQ(visible, PRO_B_TRUE);
+    outer.displayed = false;
+    EXPECT_EQ(ProAsmcompVisibilityGet(&path, nullptr, &visible), PRO_TK_NO_ERROR);
+    EXPECT_EQ(visible, PRO_B_FALSE);
+}
+
+TEST_F(PathTest, TwentyFiveLevelsWorkAndATwentySixthIsRefused) {
+    session.addPart(L"LEAF");
+    std::wstring below = L"LEAF";
+    std::vector<int> ids;
+    for (int level = 0; level < 25; ++level) {
+        Hostsim::Model& a = session.addAssembly(L"A" + std::to_wstring(level));
+        ids.insert(ids.begin(), a.addComponent(below, Hostsim::translationMatrix(1, 0, 0)).id);
+        below = a.name;
+    }
+    ProAsmcomppath path{};
+    ASSERT_EQ(ProAsmcomppathInit(session.handle(*session.findModel(below)), ids.data(), 25, &path),
+              PRO_TK_NO_ERROR);
+    ProMatrix m;
+    ASSERT_EQ(ProAsmcomppathTrfGet(&path, PRO_B_TRUE, m), PRO_TK_NO_ERROR);
+    EXPECT_DOUBLE_EQ(m[3][0], 25.0);
+    std::vector<int> tooMany(26, ids[0]);
+    EXPECT_EQ(
+        ProAsmcomppathInit(session.handle(*session.findModel(below)), tooMany.data(), 26, &path),
+        PRO_TK_BAD_INPUTS);
+    path.table_num = 26;
+    EXPECT_EQ(ProAsmcomppathTrfGet(&path, PRO_B_TRUE, m), PRO_TK_BAD_INPUTS);
+}
+
+TEST_F(PathTest, AppearancesInAssemblyContext) {
+    Hostsim::Model& part = HostTest::addBoxPart(session, L"PART");
+    part.bodies[0].appearance = Hostsim::Colour{0.1, 0.2, 0.3};
+    Hostsim::Model& top = session.addAssembly(L"TOP");
+    Hostsim::Feature& placed = top.addComponent(L"PART");
+    ProIdTable ids{placed.id};
+    ProAsmcomppath path{};
+    ASSERT_EQ(ProAsmcomppathInit(session.handle(top), ids, 1, &path), PRO_TK_NO_ERROR);
+    ProAsmitem item{};
+    ASSERT_EQ(ProAsmcompAsmitemInit(session.handle(part), part.bodies[0].id, PRO_BODY, L"PART",
+                                    &path, &item),
+              PRO_TK_NO_ERROR);
+    ProSurfaceAppearanceProps props{};
+    ASSERT_EQ(ProMdlVisibleSideAppearancepropsGet(&item, 0, &props), PRO_TK_NO_ERROR);
+    EXPECT_EQ(props.color_rgb[2], 0.3);
+    ASSERT_EQ(
+        ProAsmcompAsmitemInit(session.handle(top), placed.id, PRO_FEATURE, L"PART", &path, &item),
+        PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProMdlVisibleSideAppearancepropsGet(&item, 0, &props), PRO_TK_NOT_EXIST);
+    EXPECT_EQ(ProAsmcompAsmitemInit(session.handle(top), 999, PRO_FEATURE, L"PART", &path, &item),
+              PRO_TK_E_NOT_FOUND);
+}
+
+} // namespace

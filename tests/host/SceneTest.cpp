@@ -1,0 +1,210 @@
+// Scene files: a complete scene loads; broken ones are refused with file and JSON path.
+#include "HostTestSupport.h"
+#include "SceneLoader.h"
+
+#include <fstream>
+
+namespace {
+
+const char* kScene = R"({
+  "release": 31,
+  "workingDirectory": "/tmp/work",
+  "current": "ASM",
+  "models": [
+    {"name": "ASM", "type": "assembly", "unit": "in",
+     "parameters": [{"name": "PROJECT", "type": "string", "value": "abc"}],
+     "features": [
+       {"id": 5, "type": "component", "model": "PART", "flexible": true, "appearance": [1, 0, 0],
+        "transform": [[1,0,0,0],[0,1,0,0],[0,0,1,0],[10,20,30,1]]},
+       {"id": 6, "type": "component", "model": null, "hidden": true},
+       {"id": 7, "type": 917, "parents": [5]}
+     ]},
+    {"name": "PART", "type": "part", "unit": "mm",
+     "parameters": [{"name": "CTI", "type": "integer", "value": 600},
+                    {"name": "D", "type": "double", "value": 2.5},
+                    {"name": "B", "type": "boolean", "value": true},
+                    {"name": "N", "type": "note", "value": 3},
+                    {"name": "X", "type": 57, "value": 1}],
+     "features": [{"id": 1, "type": 917}, {"id": 2, "type": 917, "parents": [1]}],
+     "bodies": [
+       {"id": 10, "state": 4, "appearance": [0, 0.5, 1],
+        "surfaces": [
+          {"id": 11, "type": 36, "orientation": -1, "feature": 2,
+           "shape": {"frame": [[1,0,0],[0,1,0],[0,0,1]], "origin": [1,2,3], "values": [0.5]},
+           "appearance": [0.2, 0.2, 0.2],
+           "tessellation": {"vertices": [[0,0,0],[1,0,0],[0,1,0]], "facets": [[0,2,1]]}},
+          {"id": 12, "type": 34, "tessellationStatus": -68}
+        ],
+        "primitives": [{"box": {"min": [0,0,0], "max": [1,1,1]}, "feature": 1},
+                       {"cylinder": {"base": [0,0,0], "axis": [0,0,1], "radius": 1, "height": 2}}]},
+       {"id": 20, "construction": true}
+     ],
+     "facetSets": [{"id": 30, "feature": 1, "facets": [[[0,0,0],[1,0,0],[0,1,0]]]}]},
+    {"name": "DRW", "type": "other"}
+  ]
+})";
+
+TEST(SceneLoader, LoadsEverythingTheExtractionReads) {
+    Hostsim::Session session;
+    Hostsim::loadSceneText(session, kScene, "scene.json");
+    EXPECT_EQ(session.releaseNumber, 31);
+    EXPECT_EQ(session.workingDirectory, L"/tmp/work");
+    ASSERT_NE(session.current(), nullptr);
+    EXPECT_EQ(session.current()->name, L"ASM");
+    EXPECT_EQ(session.models().size(), 3u);
+
+    Hostsim::Model& assembly = *session.findModel(L"ASM");
+    EXPECT_EQ(assembly.lengthUnit, std::optional<std::wstring>(L"in"));
+    Hostsim::Feature& c = *assembly.feature(5);
+    EXPECT_TRUE(c.flexible);
+    EXPECT_EQ(c.componentModel, std::optional<std::wstring>(L"PART"));
+    EXPECT_EQ(c.transform[3][1], 20.0);
+    EXPECT_EQ(c.appearance, std::optional<Hostsim::Colour>(Hostsim::Colour{1, 0, 0}));
+    EXPECT_FALSE(assembly.feature(6)->componentModel);
+    EXPECT_TRUE(assembly.feature(6)->hidden);
+    EXPECT_EQ(assembly.feature(7)->parents, std::vector<int>{5});
+
+    Hostsim::Model& part = *session.findModel(L"PART");
+    ASSERT_EQ(part.parameters.size(), 5u);
+    EXPECT_EQ(part.parameters[0].value.type, PRO_PARAM_INTEGER);
+    EXPECT_EQ(part.parameters[0].value.integer, 600);
+    EXPECT_EQ(part.parameters[1].value.real, 2.5);
+    EXPECT_EQ(part.parameters[2].value.type, PRO_PARAM_BOOLEAN);
+    EXPECT_EQ(part.parameters[3].value.type, PRO_PARAM_NOTE_ID);
+    EXPECT_EQ(part.parameters[4].value.type, 57);
+    ASSERT_EQ(part.bodies.size(), 2u);
+    Hostsim::Body& body = part.bodies[0];
+    EXPECT_EQ(body.surfaces.size(), 2u + 6u + 3u);
+    Hostsim::Surface& cylinder = *part.surface(11);
+    EXPECT_EQ(cylinder.orientation, -1);
+    EXPECT_EQ(cylinder.featureId, 2);
+    EXPECT_EQ(cylinder.shape.origin, (Hostsim::Point{1, 2, 3}));
+    EXPECT_EQ(cylinder.shape.values[0], 0.5);
+    ASSERT_TRUE(cylinder.tessellation);
+    EXPECT_EQ(cylinder.tessellation->facets.size(), 1u);
+    EXPECT_EQ(part.surface(12)->tessellationStatus, -68);
+    EXPECT_TRUE(part.bodies[1].construction);
+    ASSERT_NE(part.facetSet(30), nullptr);
+    EXPECT_EQ(part.facetSet(30)->facets.size(), 1u);
+    EXPECT_EQ(session.findModel(L"DRW")->type, Hostsim::ModelType::Other);
+}
+
+struct BrokenScene {
+    const char* name;
+    const char* text;
+    const char* error;
+};
+
+class BrokenScenes : public ::testing::TestWithParam<BrokenScene> {};
+
+TEST_P(BrokenScenes, AreRefusedWithFileAndPath) {
+    Hostsim::Session session;
+    try {
+        Hostsim::loadSceneText(session, GetParam().text, "scene.json");
+        ADD_FAILURE() << "accepted";
+    } catch (const Hostsim::SceneError& e) {
+        EXPECT_EQ(std::string(e.what()), GetParam().error);
+    }
+}
+
+#define PART_WITH_SURFACE(surface)                                                                 \
+    R"({"models": [{"name": "A", "type": "part"}, {"name": "B", "type": "part"},)"                 \
+    R"({"name": "C", "type": "part", "bodies": [{"surfaces": [{"type": 34}, )" surface R"(]}]}]})"
+
+INSTANTIATE_TEST_SUITE_P(
+    Host, BrokenScenes,
+    ::testing::Values(
+        BrokenScene{"NotJson", "{\"models\": [", "scene.json: not valid JSON (at byte 13)"},
+        BrokenScene{"NotAnObject", "[]", "scene.json: /: expected an object"},
+        BrokenScene{"NoModels", "{}", "scene.json: /models: missing"},
+        BrokenScene{"UnknownMember", R"({"models": [], "colour": 1})",
+                    "scene.json: /colour: unknown member"},
+        BrokenScene{"SurfaceTypeNotInteger", PART_WITH_SURFACE(R"({"type": "plane"})"),
+                    "scene.json: /models/2/bodies/0/surfaces/1/type: expected an integer"},
+        BrokenScene{"SurfaceTypeFraction", PART_WITH_SURFACE(R"({"type": 34.5})"),
+                    "scene.json: /models/2/bodies/0/surfaces/1/type: expected an integer"},
+        BrokenScene{
+            "FacetIndexOutOfRange",
+            PART_WITH_SURFACE(
+                R"({"type": 34, "tessellation": {"vertices": [[0,0,0]], "facets": [[0,0,1]]}})"),
+            "scene.json: /models/2/bodies/0/surfaces/1/tessellation/facets/0/2: no vertex "
+            "of this index"},
+        BrokenScene{"MissingFeature", PART_WITH_SURFACE(R"({"type": 34, "feature": 9})"),
+                    "scene.json: /models/2/bodies/0/surfaces/1/feature: no feature of this id in "
+                    "the model"},
+        BrokenScene{
+            "MissingComponentModel",
+            R"({"models": [{"name": "A", "type": "assembly", "features": [{"type": "component", "model": "Q"}]}]})",
+            "scene.json: /models/0/features/0/model: no model of this name"},
+        BrokenScene{"DuplicateModel",
+                    R"({"models": [{"name": "A", "type": "part"}, {"name": "A", "type": "part"}]})",
+                    "scene.json: /models/1/name: a second model of this name"},
+        BrokenScene{
+            "DuplicateId",
+            R"({"models": [{"name": "A", "type": "part", "features": [{"id": 3, "type": 1}], "bodies": [{"id": 3}]}]})",
+            "scene.json: /models/0/bodies/0/id: item id 3 is taken in model A"},
+        BrokenScene{"BadModelType", R"({"models": [{"name": "A", "type": "drawing"}]})",
+                    "scene.json: /models/0/type: expected \"assembly\", \"part\" or \"other\""},
+        BrokenScene{"MissingCurrent", R"({"models": [], "current": "Z"})",
+                    "scene.json: /current: no model of this name"},
+        BrokenScene{
+            "ColourOutOfRange",
+            R"({"models": [{"name": "A", "type": "part", "bodies": [{"appearance": [0, 2, 0]}]}]})",
+            "scene.json: /models/0/bodies/0/appearance/1: a colour component lies from 0 "
+            "to 1"},
+        BrokenScene{
+            "ShortMatrixRow",
+            R"({"models": [{"name": "P", "type": "part"}, {"name": "A", "type": "assembly", "features": [{"type": "component", "model": "P", "transform": [[1,0,0,0],[0,1,0],[0,0,1,0],[0,0,0,1]]}]}]})",
+            "scene.json: /models/1/features/0/transform/1: expected a row of four numbers"},
+        BrokenScene{
+            "HugeInteger",
+            R"({"models": [{"name": "A", "type": "part", "bodies": [{"state": 99999999999}]}]})",
+            "scene.json: /models/0/bodies/0/state: integer out of range"},
+        BrokenScene{
+            "ComponentMemberOnOtherFeature",
+            R"({"models": [{"name": "A", "type": "part", "features": [{"type": 917, "flexible": true}]}]})",
+            "scene.json: /models/0/features/0/flexible: only a component feature has this "
+            "member"},
+        BrokenScene{
+            "ParameterNameTooLong",
+            R"({"models": [{"name": "A", "type": "part", "parameters": [{"name": "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456", "type": "integer", "value": 1}]}]})",
+            "scene.json: /models/0/parameters/0/name: longer than 31 characters"},
+        BrokenScene{
+            "FlatBox",
+            R"({"models": [{"name": "A", "type": "part", "bodies": [{"primitives": [{"box": {"min": [0,0,0], "max": [1,0,1]}}]}]}]})",
+            "scene.json: /models/0/bodies/0/primitives/0: a box needs max greater than min "
+            "in x, y and z"}),
+    [](const ::testing::TestParamInfo<BrokenScene>& info) { return std::string(info.param.name); });
+
+TEST(SceneLoader, NoPrefixOfAValidSceneCrashes) {
+    std::string text = kScene;
+    for (std::size_t n = 0; n < text.size(); n += 7) {
+        Hostsim::Session session;
+        try {
+            Hostsim::loadSceneText(session, text.substr(0, n), "scene.json");
+        } catch (const Hostsim::SceneError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("scene.json: ", 0), 0u);
+        }
+    }
+}
+
+TEST(SceneLoader, AFileThatCannotBeReadIsNamed) {
+    Hostsim::Session session;
+    std::filesystem::path dir = HostTest::temporaryDirectory("scene");
+    EXPECT_THROW(
+        {
+            try {
+                Hostsim::loadScene(session, dir / "missing.json");
+            } catch (const Hostsim::SceneError& e) {
+                EXPECT_STREQ(e.what(), "missing.json: cannot be read");
+                throw;
+            }
+        },
+        Hostsim::SceneError);
+    std::ofstream(dir / "ok.json") << kScene;
+    Hostsim::Session other;
+    EXPECT_NO_THROW(Hostsim::loadScene(other, dir / "ok.json"));
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace

@@ -1,0 +1,82 @@
+// Helpers for tests that drive code through the stand-in host.
+#include "HostTestSupport.h"
+
+#include <atomic>
+#include <chrono>
+
+namespace HostTest {
+
+RuntimeAttachment::RuntimeAttachment(Hostsim::Session& session)
+    : status_(ProToolkitRuntime::attach(session.startup())) {}
+
+RuntimeAttachment::~RuntimeAttachment() {
+    ProToolkitRuntime::detach();
+}
+
+void HostSessionTest::SetUp() {
+    runtime = std::make_unique<RuntimeAttachment>(session);
+    ASSERT_EQ(runtime->status(), PRO_TK_NO_ERROR);
+}
+
+void HostSessionTest::TearDown() {
+    expectLedgerClean();
+    runtime.reset();
+}
+
+void HostSessionTest::expectLedgerClean() {
+    EXPECT_TRUE(session.ledger().empty()) << session.ledger().report();
+    EXPECT_TRUE(session.ledger().violations().empty()) << session.ledger().report();
+}
+
+Hostsim::Model& addBoxPart(Hostsim::Session& session, const std::wstring& name,
+                           const Hostsim::Point& min, const Hostsim::Point& max) {
+    Hostsim::Model& part = session.addPart(name);
+    part.setUnit(L"mm");
+    Hostsim::Feature& feature = part.addFeature(917);
+    part.addBody().addBox(min, max, feature.id);
+    return part;
+}
+
+Hostsim::Model& addCylinderPart(Hostsim::Session& session, const std::wstring& name, double radius,
+                                double height) {
+    Hostsim::Model& part = session.addPart(name);
+    part.setUnit(L"mm");
+    Hostsim::Feature& feature = part.addFeature(917);
+    part.addBody().addCylinder({0, 0, 0}, {0, 0, 1}, radius, height, feature.id);
+    return part;
+}
+
+Hostsim::Model&
+addAssemblyOf(Hostsim::Session& session, const std::wstring& name,
+              const std::vector<std::pair<std::wstring, Hostsim::Matrix>>& components) {
+    Hostsim::Model& assembly = session.addAssembly(name);
+    assembly.setUnit(L"mm");
+    for (const auto& [model, transform] : components) {
+        assembly.addComponent(model, transform);
+    }
+    return assembly;
+}
+
+Hostsim::Surface& addTriangleSurface(Hostsim::Body& body, const Hostsim::Point& a,
+                                     const Hostsim::Point& b, const Hostsim::Point& c, int type) {
+    Hostsim::Surface& s = body.addSurface(type);
+    Hostsim::Tessellation t;
+    t.vertices = {a, b, c};
+    t.facets = {{0, 2, 1}};
+    s.tessellation = t;
+    return s;
+}
+
+std::filesystem::path temporaryDirectory(const std::string& name) {
+    static std::atomic<int> counter{0};
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() /
+        ("tarvelo-" + name + "-" +
+         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+         std::to_string(counter++));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+} // namespace HostTest
