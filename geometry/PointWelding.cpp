@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 // Why hashing gives the tree's answers.
 //
@@ -286,6 +288,9 @@ constexpr int kLoose = -1;
 void weldPoints(const std::vector<Point3>& points, std::vector<int>& newIndex,
                 std::vector<Point3>& representatives) {
     const std::size_t count = points.size();
+    if (count > static_cast<std::size_t>(INT_MAX)) {
+        throw std::length_error("weldPoints: too many points for int indices");
+    }
     representatives.clear();
     newIndex.resize(count);
 
@@ -293,27 +298,41 @@ void weldPoints(const std::vector<Point3>& points, std::vector<int>& newIndex,
     // collection without shared clusters these are already the answer.
     std::vector<Point3>& distinct = representatives;
     {
-        IdTable table(count / 8);
+        IdTable table(count / 4);
         auto hashOf = [&](int id) {
             const Point3& p = distinct[static_cast<std::size_t>(id)];
             return hashTriple(bitsOf(p.x), bitsOf(p.y), bitsOf(p.z));
         };
+        // A tessellation meets a corner again a few triangles later: a small table of recent
+        // points answers most repeats from the cache instead of the big table.
+        struct Recent {
+            std::uint32_t tag;
+            int id;
+        };
+        constexpr int kRecentBits = 12;
+        std::vector<Recent> recent(std::size_t{1} << kRecentBits, Recent{0, -1});
         for (std::size_t i = 0; i < count; ++i) {
             const Point3& p = points[i];
             const Bits x = bitsOf(p.x);
             const Bits y = bitsOf(p.y);
             const Bits z = bitsOf(p.z);
+            const auto sameAs = [&](int other) {
+                const Point3& q = distinct[static_cast<std::size_t>(other)];
+                return bitsOf(q.x) == x && bitsOf(q.y) == y && bitsOf(q.z) == z;
+            };
+            const Bits hash = hashTriple(x, y, z);
+            Recent& cached = recent[hash >> (64 - kRecentBits)];
+            if (cached.id >= 0 && cached.tag == static_cast<std::uint32_t>(hash) &&
+                sameAs(cached.id)) {
+                newIndex[i] = cached.id;
+                continue;
+            }
             const int next = static_cast<int>(distinct.size());
-            const int id = table.findOrAdd(
-                hashTriple(x, y, z), next,
-                [&](int other) {
-                    const Point3& q = distinct[static_cast<std::size_t>(other)];
-                    return bitsOf(q.x) == x && bitsOf(q.y) == y && bitsOf(q.z) == z;
-                },
-                hashOf);
+            const int id = table.findOrAdd(hash, next, sameAs, hashOf);
             if (id == next) {
                 distinct.push_back(p);
             }
+            cached = Recent{static_cast<std::uint32_t>(hash), id};
             newIndex[i] = id;
         }
     }

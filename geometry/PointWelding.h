@@ -11,7 +11,8 @@ namespace KorvaneGeometry {
 // index, and gives exactly the tree's answers: newIndex[i] is the position in representatives
 // of the key point i met, and representatives (emptied first) holds the stored points, the
 // first-seen ones, in order of appearance. Most points are answered by hashing; only points with
-// coordinates in chains wider than the tolerance go through the tree itself.
+// coordinates in chains wider than the tolerance go through the tree itself. Throws
+// std::length_error for more points than int indices can number.
 void weldPoints(const std::vector<Point3>& points, std::vector<int>& newIndex,
                 std::vector<Point3>& representatives);
 

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -274,7 +275,7 @@ TEST(WeldDifferential, NudgedCylinderMatchesTheStepByStepWeld) {
             return steps >= 0 ? up(v, steps) : down(v, -steps);
         };
         auto corner = [&](int i, int j) {
-            const double angle = 2 * M_PI * (i % around) / around;
+            const double angle = 2 * std::numbers::pi * (i % around) / around;
             return Point3(nudge(radius * std::cos(angle)), nudge(radius * std::sin(angle)),
                           nudge(0.5 * j));
         };
