@@ -271,6 +271,19 @@ TEST(TriangleCollectorWeld, SurfaceOutsideTheBodyIsNotReconciled) {
     EXPECT_EQ(ctisOf(body), (std::vector<int>{300}));
 }
 
+// The members are open to anyone; a triangle referring to a point the collector does not hold
+// is left out of the weld instead of being read past the end.
+TEST(TriangleCollectorWeld, TriangleWithCornersOutsideTheCollectionIsLeftOut) {
+    TriangleCollector collector;
+    collector.addTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 0);
+    collector.triangles.emplace_back(0, 1, 3, 0);
+    collector.triangles.emplace_back(-1, 1, 2, 0);
+    SolidBody body = bodyWithCtis({0});
+    collector.weldInto(body);
+    EXPECT_EQ(body.mesh.points.size(), 3u);
+    EXPECT_EQ(cornersOf(body.mesh.triangles), (std::vector<Corners>{{0, 1, 2, 0}}));
+}
+
 class TriangleCollectorReuse : public ::testing::Test {
 protected:
     void SetUp() override {
