@@ -1,0 +1,325 @@
+#include "SurfaceExtraction.h"
+
+#include "ExtractionContext.h"
+#include "HostAllocations.h"
+#include "HostCallback.h"
+#include "ParameterSearch.h"
+#include "ProFunctions.h"
+
+namespace Velmora {
+
+namespace {
+
+constexpr ProSurfaceTessellationProjection kNoUvProjection = 4;
+
+bool isOtherAnalyticType(int type) {
+    switch (type) {
+    case 39:
+    case 40:
+    case 41:
+    case 42:
+    case 43:
+    case 44:
+    case 45:
+    case 46:
+    case 48:
+    case 50:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::array<double, 3> toArray(const double (&v)[3]) {
+    return {v[0], v[1], v[2]};
+}
+
+KorvaneGeometry::Point3 toPoint(const double (&v)[3]) {
+    return {v[0], v[1], v[2]};
+}
+
+// Every facet must name three vertices of the array; a tessellation that does not is as
+// unusable as an incomplete one and is never read.
+bool facetsWithinVertices(const ProTriangle* facets, int facetCount, int vertexCount) {
+    for (int k = 0; k < facetCount; ++k) {
+        for (int corner = 0; corner < 3; ++corner) {
+            const int v = facets[k][corner];
+            if (v < 0 || v >= vertexCount) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+ProErrors surfaceLeftOut(ExtractionContext& context) {
+    context.tessellationFailed = true;
+    return PRO_TK_NO_ERROR;
+}
+
+ProErrors tessellateSurface(ExtractionContext& context, ProSurface surface) {
+    if (context.currentBody == nullptr || context.collector == nullptr ||
+        context.partModel == nullptr || context.partUnitName == nullptr ||
+        context.partUnitFactor == nullptr) {
+        return PRO_TK_BAD_CONTEXT;
+    }
+    // The chord height is the top model's length; the part's own unit plays no part here.
+    const double chordHeight = context.options->chordHeight / context.rootUnitFactor;
+    const double angleControl = context.options->angleControl;
+
+    TessellationInputOwner input;
+    ProErrors status = ProSurfacetessellationinputAlloc(input.out());
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    status = ProSurfacetessellationinputChordheightSet(input.get(), chordHeight);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    status = ProSurfacetessellationinputAnglecontrolSet(input.get(), angleControl);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    ProSurfacetessellationinputStepsizeSet(input.get(), 0.0); // the host's default step size
+    status = ProSurfacetessellationinputUvprojectionSet(input.get(), kNoUvProjection, nullptr);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+
+    TessellationOwner tessellation;
+    status = ProSurfaceTessellationGet(surface, input.get(), tessellation.out());
+    if (status == PRO_TK_GENERAL_ERROR || status == PRO_TK_INCOMPLETE_TESS) {
+        return surfaceLeftOut(context);
+    }
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    HostArrayOf<Pro3dPnt> vertices;
+    status = ProTessellationVerticesGet(tessellation.get(), vertices.out());
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    HostArrayOf<ProTriangle> facets;
+    status = ProTessellationFacetsGet(tessellation.get(), facets.out());
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (!vertices || !facets) {
+        return surfaceLeftOut(context);
+    }
+    int vertexCount = 0;
+    status = vertices.size(vertexCount);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    int facetCount = 0;
+    status = facets.size(facetCount);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (!facetsWithinVertices(facets.get(), facetCount, vertexCount)) {
+        return surfaceLeftOut(context);
+    }
+
+    std::vector<KorvaneGeometry::Surface>& surfaces = context.currentBody->surfaces;
+    const int index = static_cast<int>(surfaces.size());
+    surfaces.emplace_back();
+    surfaces.back().index = index;
+    status = fillSurfaceRecord(context.partModel, &surface, surfaces.back());
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (*context.partUnitName != "mm") {
+        KorvaneGeometry::Surface& record = surfaces.back();
+        const double factor = *context.partUnitFactor;
+        for (double& c : record.origin) {
+            c *= factor;
+        }
+        record.radius *= factor;
+        record.radius2 *= factor;
+    }
+
+    // The host winds its facets the other way round: (f0, f2, f1).
+    const Pro3dPnt* points = vertices.get();
+    for (int k = 0; k < facetCount; ++k) {
+        const ProTriangle& f = facets[k];
+        context.collector->addTriangle(toPoint(points[f[0]]), toPoint(points[f[2]]),
+                                       toPoint(points[f[1]]), index);
+    }
+
+    const ProErrors tessellationStatus = tessellation.release();
+    const ProErrors inputStatus = input.release();
+    const ProErrors verticesStatus = vertices.release();
+    const ProErrors facetsStatus = facets.release();
+    for (ProErrors s : {tessellationStatus, inputStatus, verticesStatus, facetsStatus}) {
+        if (s != PRO_TK_NO_ERROR) {
+            return s;
+        }
+    }
+    return PRO_TK_NO_ERROR;
+}
+
+void fillFromType(KorvaneGeometry::Surface& record, int type, const ProSurfacedata& data) {
+    const ProSurfaceshapedata& shape = data.srf_shape;
+    switch (type) {
+    case PRO_SRF_PLANE:
+        record.kind = KorvaneGeometry::SurfaceKindPlane;
+        record.origin = toArray(shape.origin);
+        record.axis = toArray(shape.e3);
+        if (data.orient == PRO_SURF_ORIENT_IN) {
+            for (double& c : record.axis) {
+                c = -c;
+            }
+        }
+        break;
+    case PRO_SRF_CYL:
+        record.kind = KorvaneGeometry::SurfaceKindCylinder;
+        record.origin = toArray(shape.origin);
+        record.axis = toArray(shape.e3);
+        record.radius = shape.values[0];
+        record.orientationPositive = data.orient == PRO_SURF_ORIENT_OUT;
+        break;
+    case PRO_SRF_CONE:
+        record.kind = KorvaneGeometry::SurfaceKindCone;
+        record.origin = toArray(shape.origin);
+        record.axis = toArray(shape.e3);
+        record.radius = shape.values[0];
+        break;
+    case PRO_SRF_TORUS:
+        record.kind = KorvaneGeometry::SurfaceKindTorus;
+        record.origin = toArray(shape.origin);
+        record.axis = toArray(shape.e3);
+        record.radius = shape.values[0];
+        record.radius2 = shape.values[1];
+        break;
+    default:
+        record.kind = isOtherAnalyticType(type) ? KorvaneGeometry::SurfaceKindOther
+                                                : KorvaneGeometry::SurfaceKindNone;
+        break;
+    }
+}
+
+ProErrors readFacet(ExtractionContext& context, ProFacet* facet,
+                    const KorvaneGeometry::Surface& record) {
+    if (context.collector == nullptr) {
+        return PRO_TK_BAD_CONTEXT;
+    }
+    FacetVerticesOwner vertices;
+    ProErrors status = ProFacetVerticesGet(facet, vertices.out());
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (!vertices) {
+        return PRO_TK_GENERAL_ERROR;
+    }
+    Pro3dPnt points[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        status = ProFacetvertexPointGet(vertices.get()[i], points[i]);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+    }
+    context.collector->addTriangle(toPoint(points[0]), toPoint(points[1]), toPoint(points[2]),
+                                   record.index);
+    return vertices.release();
+}
+
+} // namespace
+
+ProErrors fillSurfaceRecord(const ProMdl* model, const ProSurface* surface,
+                            KorvaneGeometry::Surface& record) {
+    ProGeomitem item{};
+    if (ProSurfaceToGeomitem(*model, *surface, &item) != PRO_TK_NO_ERROR) {
+        return TARVELO_NO_GEOMITEM;
+    }
+    ProErrors status = lookupGeometryCti(item, true, record.cti);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    ProSurfaceAppearanceProps appearance{};
+    status = ProSurfaceSideAppearancepropsGet(&item, 0, &appearance);
+    if (status == PRO_TK_NO_ERROR) {
+        record.colour = {appearance.color_rgb[0], appearance.color_rgb[1], appearance.color_rgb[2]};
+    } else if (status == PRO_TK_NOT_EXIST) {
+        record.colour = KorvaneGeometry::kNoColour;
+    } else {
+        return status;
+    }
+    ProSrftype type = 0;
+    status = ProSurfaceTypeGet(*surface, &type);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    SurfaceDataOwner data;
+    status = ProSurfaceDataGet(*surface, data.out());
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    // Data without surface data carry no orientation either.
+    const ProSurfacedata* surfaceData = data ? data.get()->p_surface_data : nullptr;
+    if (surfaceData == nullptr || surfaceData->orient == PRO_SURF_ORIENT_NONE) {
+        return TARVELO_SURFACE_NOT_USABLE;
+    }
+    record.kind = KorvaneGeometry::SurfaceKindNone;
+    record.origin = {0.0, 0.0, 0.0};
+    record.axis = {0.0, 0.0, 0.0};
+    record.radius = 0.0;
+    record.radius2 = 0.0;
+    record.orientationPositive = true;
+    if (type == PRO_SRF_NONE) {
+        return TARVELO_SURFACE_NOT_USABLE;
+    }
+    fillFromType(record, type, *surfaceData);
+    return data.release();
+}
+
+ProErrors visitBodySurface(ProSurface surface, ProErrors /*status*/, ProAppData /*data*/) {
+    return guardHostCallback([&]() -> ProErrors {
+        ExtractionContext* context = g_extractionContext.get();
+        return context == nullptr ? PRO_TK_BAD_CONTEXT : tessellateSurface(*context, surface);
+    });
+}
+
+ProErrors visitFacetSet(ProFacetset* set, ProErrors /*status*/, ProAppData /*data*/) {
+    return guardHostCallback([&]() -> ProErrors {
+        ExtractionContext* context = g_extractionContext.get();
+        if (context == nullptr || context->currentBody == nullptr || set == nullptr) {
+            return PRO_TK_BAD_CONTEXT;
+        }
+        std::vector<KorvaneGeometry::Surface>& surfaces = context->currentBody->surfaces;
+        const int index = static_cast<int>(surfaces.size());
+        surfaces.emplace_back();
+        KorvaneGeometry::Surface& record = surfaces.back();
+        record.index = index;
+        record.kind = KorvaneGeometry::SurfaceKindOther;
+        record.orientationPositive = true;
+        record.colour = KorvaneGeometry::kNoColour;
+        // The facet set's own parameters are not searched.
+        ProErrors status = lookupGeometryCti(*set, false, record.cti);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        // Nothing is appended to the body while its facets are visited, so the record stays put.
+        return ProFacetsetFacetVisit(set, visitFacet, acceptFacet, &record);
+    });
+}
+
+ProErrors acceptFacetSet(ProFacetset* /*set*/, ProAppData /*data*/) {
+    return PRO_TK_NO_ERROR;
+}
+
+ProErrors visitFacet(ProFacet* facet, ProErrors /*status*/, ProAppData data) {
+    return guardHostCallback([&]() -> ProErrors {
+        ExtractionContext* context = g_extractionContext.get();
+        if (context == nullptr || data == nullptr) {
+            return PRO_TK_BAD_CONTEXT;
+        }
+        return readFacet(*context, facet, *static_cast<const KorvaneGeometry::Surface*>(data));
+    });
+}
+
+ProErrors acceptFacet(ProFacet* /*facet*/, ProAppData /*data*/) {
+    return PRO_TK_NO_ERROR;
+}
+
+} // namespace Velmora
