@@ -28,6 +28,7 @@ enum : int {
     TARVELO_SURFACE_NOT_USABLE = -1000, // surface data without orientation, or host type -3
     TARVELO_MODEL_NOT_USABLE = -1001,   // a model that is neither an assembly nor a part
     TARVELO_NO_GEOMITEM = -1002,        // a surface without a geometry item
+    TARVELO_NESTING_TOO_DEEP = -1003,   // a component below the deepest level a path can hold
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -1,0 +1,143 @@
+#include "AssemblyWalk.h"
+
+#include "ExtractionContext.h"
+#include "HostCallback.h"
+#include "Messages.h"
+#include "NarrowText.h"
+#include "PartExtraction.h"
+#include "ProFunctions.h"
+
+namespace Velmora {
+
+namespace {
+
+ProErrors visitSubassembly(ExtractionContext& context, ProFeature* feature, ProMdl model,
+                           const std::string& name, ProAppData data) {
+    ProBoolean flexibleFlag = PRO_B_FALSE;
+    ProErrors status = ProAsmcompIsFlexible(feature, &flexibleFlag);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    bool flexible = flexibleFlag == PRO_B_TRUE;
+    KorvaneGeometry::CAD_Assembly& target = *context.target;
+    const auto index = static_cast<std::int32_t>(target.nodes.size());
+    if (!context.nodeStack.empty()) {
+        const auto& [parent, parentFlexible] = context.nodeStack.back();
+        target.nodes[static_cast<std::size_t>(parent)].children.emplace_back(index, true);
+        flexible = flexible || parentFlexible;
+    }
+    context.nodeStack.emplace_back(index, flexible);
+    target.nodes.emplace_back().name = name;
+
+    status = ProSolidFeatVisit(model, visitAssemblyFeature, nullptr, data);
+    if (status == PRO_TK_E_NOT_FOUND) {
+        ProMdlName wide{};
+        status = ProMdlMdlnameGet(model, wide);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        const std::string again = narrowText(wide, PRO_MDLNAME_SIZE);
+        if (context.warnedNoComponents.insert(again).second) {
+            status = showMessage("WarningAssemblyHasNoComponents %0s", {again.c_str()});
+            if (status != PRO_TK_NO_ERROR) {
+                return status;
+            }
+        }
+    } else if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    context.nodeStack.pop_back();
+    return PRO_TK_NO_ERROR;
+}
+
+// Steps 2 to 10 for one feature whose id is on the path already; 0 means "leave".
+ProErrors visitComponent(ExtractionContext& context, ProFeature* feature, ProAppData data) {
+    ProFeattype type = 0;
+    ProErrors status = ProFeatureTypeGet(feature, &type);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (type != PRO_FEAT_COMPONENT) {
+        return PRO_TK_NO_ERROR;
+    }
+    ProBoolean hidden = PRO_B_FALSE;
+    status = ProModelitemIsHidden(feature, &hidden);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (hidden == PRO_B_TRUE) {
+        return PRO_TK_NO_ERROR;
+    }
+    ProBoolean visible = PRO_B_TRUE;
+    status = ProFeatureVisibilityGet(feature, &visible);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (visible == PRO_B_FALSE) {
+        return PRO_TK_NO_ERROR;
+    }
+    ProMdl model = nullptr;
+    status = ProAsmcompMdlGet(feature, &model);
+    if (status == PRO_TK_E_NOT_FOUND) {
+        return PRO_TK_NO_ERROR; // the host does not find the placed model: passed over
+    }
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    ProMdlType modelType = 0;
+    status = ProMdlTypeGet(model, &modelType);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    ProMdlName wide{};
+    status = ProMdlMdlnameGet(model, wide);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    const std::string name = narrowText(wide, PRO_MDLNAME_SIZE);
+    if (modelType == PRO_MDL_ASSEMBLY) {
+        return visitSubassembly(context, feature, model, name, data);
+    }
+    if (modelType == PRO_MDL_PART) {
+        return addPart(&model, feature);
+    }
+    return TARVELO_MODEL_NOT_USABLE;
+}
+
+} // namespace
+
+ProErrors visitAssemblyFeature(ProFeature* feature, ProErrors /*status*/, ProAppData data) {
+    return guardHostCallback([&]() -> ProErrors {
+        ExtractionContext* context = g_extractionContext.get();
+        if (context == nullptr || feature == nullptr) {
+            return PRO_TK_BAD_CONTEXT;
+        }
+        ProAsmcomppath& path = context->componentPath;
+        if (path.table_num < 0 || path.table_num > PRO_MAX_ASSEM_LEVEL) {
+            return PRO_TK_BAD_CONTEXT;
+        }
+        if (path.table_num == PRO_MAX_ASSEM_LEVEL) {
+            // No room for a 26th id. Other features of that level need no path; a component
+            // there cannot be placed or read, and leaving it out would lose it unnoticed.
+            ProFeattype type = 0;
+            ProErrors status = ProFeatureTypeGet(feature, &type);
+            if (status != PRO_TK_NO_ERROR) {
+                return status;
+            }
+            return type == PRO_FEAT_COMPONENT ? ProErrors{TARVELO_NESTING_TOO_DEEP}
+                                              : ProErrors{PRO_TK_NO_ERROR};
+        }
+        path.comp_id_table[path.table_num] = feature->id;
+        ++path.table_num;
+
+        ProErrors status = visitComponent(*context, feature, data);
+        if (status != PRO_TK_NO_ERROR) {
+            return status; // ends the extraction; the path stays as it is
+        }
+        --path.table_num;
+        path.comp_id_table[path.table_num] = -1;
+        return PRO_TK_NO_ERROR;
+    });
+}
+
+} // namespace Velmora

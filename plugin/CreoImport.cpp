@@ -1,0 +1,104 @@
+#include "CreoImport.h"
+
+#include "AssemblyWalk.h"
+#include "ExtractionContext.h"
+#include "LengthUnit.h"
+#include "NarrowText.h"
+#include "ParameterSearch.h"
+#include "PartExtraction.h"
+#include "ProFunctions.h"
+#include "ScopeGuard.h"
+
+#include <memory>
+#include <string>
+
+namespace Velmora {
+
+namespace {
+
+ProErrors extractAssembly(ExtractionContext& context, const std::string& name) {
+    KorvaneGeometry::CAD_Assembly& target = *context.target;
+    const auto rootIndex = static_cast<std::int32_t>(target.nodes.size());
+    context.nodeStack.emplace_back(rootIndex, false);
+    target.nodes.emplace_back().name = name;
+
+    ProModelitem item{};
+    ProErrors status = ProMdlToModelitem(context.rootModel, &item);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    status = readParameterEntries(item, ParameterScope::AssemblyNode, nullptr,
+                                  target.nodes[static_cast<std::size_t>(rootIndex)].attributes);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    // An assembly without features is a failure here, PRO_TK_E_NOT_FOUND included.
+    status = ProSolidFeatVisit(context.rootModel, visitAssemblyFeature, nullptr, nullptr);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    context.nodeStack.pop_back();
+    return PRO_TK_NO_ERROR;
+}
+
+ProErrors extract(ExtractionContext& context) {
+    KorvaneGeometry::CAD_Assembly& target = *context.target;
+    int release = -1;
+    ProErrors status = ProReleaseNumberGet(&release);
+    if (status != PRO_TK_NO_ERROR && status != PRO_TK_GENERAL_ERROR) {
+        return status;
+    }
+    target.setSourceSystem("PTC Creo Parametric " + std::to_string(release));
+
+    status = ProMdlCurrentGet(&context.rootModel);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    ProName wideName{};
+    status = ProMdlNameGet(context.rootModel, wideName);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    const std::string name = narrowText(wideName, PRO_NAME_SIZE);
+    target.setName(name);
+
+    ProMdlType type = 0;
+    status = ProMdlTypeGet(context.rootModel, &type);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    status = readLengthUnit(context.rootModel, context.rootUnitName, context.rootUnitFactor);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    ProIdTable noIds;
+    for (int& id : noIds) {
+        id = -1;
+    }
+    status = ProAsmcomppathInit(context.rootModel, noIds, 0, &context.componentPath);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+
+    if (type == PRO_MDL_ASSEMBLY) {
+        return extractAssembly(context, name);
+    }
+    if (type == PRO_MDL_PART) {
+        // No node: the part's component is linked to none.
+        return addPart(&context.rootModel, nullptr);
+    }
+    return TARVELO_MODEL_NOT_USABLE;
+}
+
+} // namespace
+
+ProErrors CreoImport::computeAssembly(KorvaneGeometry::CAD_Assembly& target,
+                                      const Velmora::OptionsPersistency& options) {
+    // The context lives exactly as long as this call, also when an exception leaves it.
+    ScopeGuard context(
+        [&] { g_extractionContext = std::make_unique<ExtractionContext>(&target, &options); },
+        [] { g_extractionContext.reset(); });
+    return extract(*g_extractionContext);
+}
+
+} // namespace Velmora

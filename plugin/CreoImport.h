@@ -1,0 +1,21 @@
+// The extraction: the model that is current in the host into the geometry model.
+#pragma once
+
+#include "CAD_Assembly.h"
+#include "OptionsPersistency.h"
+#include "ProToolkit.h"
+
+namespace Velmora {
+
+class CreoImport {
+public:
+    // Fills target from the current model, an assembly (tree, components, parts) or a part.
+    // 0 when the model is complete; otherwise the first failing status (a host status, one a
+    // visit action handed back, TARVELO_MODEL_NOT_USABLE for a model of another type). The
+    // working context exists only during the call; what was added to target on a failure
+    // stays there for the caller to discard.
+    static ProErrors computeAssembly(KorvaneGeometry::CAD_Assembly& target,
+                                     const Velmora::OptionsPersistency& options);
+};
+
+} // namespace Velmora

@@ -1,0 +1,339 @@
+#include "PartExtraction.h"
+
+#include "ExtractionContext.h"
+#include "HostAllocations.h"
+#include "LengthUnit.h"
+#include "Matrix.h"
+#include "Messages.h"
+#include "NarrowText.h"
+#include "ParameterSearch.h"
+#include "ProFunctions.h"
+#include "ScopeGuard.h"
+#include "SurfaceExtraction.h"
+
+#include <string>
+
+namespace Velmora {
+
+namespace {
+
+constexpr ProFeatStatus kSuppressedFeature = 5;
+constexpr ProBodyState kActiveBody = 4;
+
+// Shows the key for the name unless this kind of warning was shown for it already.
+ProErrors warnOnce(std::set<std::string>& warned, const char* key, const std::string& name) {
+    if (!warned.insert(name).second) {
+        return PRO_TK_NO_ERROR;
+    }
+    return showMessage(key, {name.c_str()});
+}
+
+ProErrors visibleSideColour(ProAsmitem& item, KorvaneGeometry::Colour& colour) {
+    ProSurfaceAppearanceProps appearance{};
+    ProErrors status = ProMdlVisibleSideAppearancepropsGet(&item, 0, &appearance);
+    if (status == PRO_TK_NO_ERROR) {
+        colour = {appearance.color_rgb[0], appearance.color_rgb[1], appearance.color_rgb[2]};
+        return PRO_TK_NO_ERROR;
+    }
+    return status == PRO_TK_NOT_EXIST ? PRO_TK_NO_ERROR : status;
+}
+
+// What one occurrence needs beyond the context while its part is read.
+struct Occurrence {
+    Occurrence(ProMdl* model, ProFeature* feature) : model(model), feature(feature) {}
+
+    ProMdl* model;
+    ProFeature* feature;
+    ProMdlName wideName{};
+    std::string plainName;
+    std::string unitName = "mm";
+    double unitFactor = 1.0;
+};
+
+// Reads one body's surfaces and the part's facet sets into the body and the collector.
+ProErrors collectTriangles(ExtractionContext& context, Occurrence& occurrence, ProSolidBody& handle,
+                           KorvaneGeometry::SolidBody& body,
+                           KorvaneGeometry::TriangleCollector& collector) {
+    context.partModel = occurrence.model;
+    context.partUnitName = &occurrence.unitName;
+    context.partUnitFactor = &occurrence.unitFactor;
+    context.currentBody = &body;
+    context.currentBodyCti = body.cti;
+    context.collector = &collector;
+    context.tessellationFailed = false;
+    // The current-part members point into this call's locals: clear them on every way out.
+    ScopeGuard reset([&context] {
+        context.partModel = nullptr;
+        context.partUnitName = nullptr;
+        context.partUnitFactor = nullptr;
+        context.currentBody = nullptr;
+        context.currentBodyCti = -1;
+        context.collector = nullptr;
+        context.tessellationFailed = false;
+    });
+
+    ProErrors status = ProSolidBodySurfaceVisit(&handle, visitBodySurface, nullptr);
+    if (context.tessellationFailed) {
+        // The warning's failure counts; a shown warning does not hide the visit's own status.
+        ProErrors shown = warnOnce(context.warnedTessellationFailed,
+                                   "WarningSurfaceTessellationFailed %0s", occurrence.plainName);
+        if (shown != PRO_TK_NO_ERROR) {
+            return shown;
+        }
+    }
+    if (status != PRO_TK_NO_ERROR && status != PRO_TK_E_NOT_FOUND) {
+        return status;
+    }
+    status = ProSolidFacetsetVisit(*occurrence.model, visitFacetSet, acceptFacetSet, nullptr);
+    if (status != PRO_TK_NO_ERROR && status != PRO_TK_E_NOT_FOUND) {
+        return status;
+    }
+    return PRO_TK_NO_ERROR;
+}
+
+// Steps 9 to 13: the part record, its bodies and their meshes; stored when a body is kept.
+ProErrors readPart(ExtractionContext& context, Occurrence& occurrence, ProModelitem& partItem,
+                   const std::string& partName) {
+    KorvaneGeometry::SinglePart part;
+    part.name = partName;
+    part.cti = -1;
+    ProErrors status =
+        readParameterEntries(partItem, ParameterScope::PartOrBody, &part.cti, part.attributes);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+
+    HostArrayOf<ProSolidBody> handles;
+    status = ProSolidBodiesCollect(*occurrence.model, handles.out());
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    int count = 0;
+    status = handles.size(count);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    int failed = 0;
+    for (int i = 0; i < count; ++i) {
+        ProSolidBody handle = handles[i];
+        ProBoolean construction = PRO_B_TRUE;
+        ProSolidBodyIsConstruction(&handle, &construction);
+        if (construction != PRO_B_FALSE) {
+            continue;
+        }
+        ProBodyState state = -1;
+        ProSolidBodyStateGet(&handle, &state);
+        if (state != kActiveBody) {
+            continue;
+        }
+
+        KorvaneGeometry::SolidBody& body = part.bodies.emplace_back();
+        body.index = static_cast<int>(part.bodies.size()) - 1;
+        body.cti = -1;
+        body.colour = KorvaneGeometry::kNoColour;
+        status =
+            readParameterEntries(handle, ParameterScope::PartOrBody, &body.cti, body.attributes);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        ProAsmitem item{};
+        status = ProAsmcompAsmitemInit(handle.owner, handle.id, PRO_BODY, occurrence.wideName,
+                                       &context.componentPath, &item);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        status = visibleSideColour(item, body.colour);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+
+        KorvaneGeometry::TriangleCollector collector;
+        status = collectTriangles(context, occurrence, handle, body, collector);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        if (collector.triangles.empty()) {
+            ++failed;
+            part.bodies.pop_back(); // the next body takes its position
+            continue;
+        }
+        collector.weldInto(body);
+        if (occurrence.unitName != "mm") {
+            for (KorvaneGeometry::Point3& p : body.mesh.points) {
+                p.x *= occurrence.unitFactor;
+                p.y *= occurrence.unitFactor;
+                p.z *= occurrence.unitFactor;
+            }
+        }
+    }
+    status = handles.release();
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+
+    if (failed > 0) {
+        // Construction bodies and bodies in other states count in the host's number.
+        const char* key =
+            failed == count ? "WarningPartFailed %0s" : "WarningBodiesOfPartFailed %0s";
+        status = warnOnce(context.warnedPartFailed, key, occurrence.plainName);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+    }
+    if (!part.bodies.empty()) {
+        context.target->appendPart(part);
+    }
+    return PRO_TK_NO_ERROR;
+}
+
+// The host's row-vector matrix as a row-by-row matrix for column vectors, in millimetres of
+// the top model: the translation carries the top model's factor, the rotation block that
+// factor divided by the part's.
+KorvaneGeometry::Matrix4 componentMatrix(const ExtractionContext& context,
+                                         const Occurrence& occurrence, const ProMatrix& host) {
+    KorvaneGeometry::Matrix4 m = KorvaneGeometry::toFlatMatrix(host);
+    KorvaneGeometry::transposeMatrix(m);
+    if (context.rootUnitName != "mm") {
+        for (std::size_t i = 0; i < 12; ++i) {
+            m[i] *= context.rootUnitFactor;
+        }
+    }
+    if (occurrence.unitName != "mm") {
+        const double inverse = 1.0 / occurrence.unitFactor;
+        for (std::size_t i : {0u, 1u, 2u, 4u, 5u, 6u, 8u, 9u, 10u}) {
+            m[i] *= inverse;
+        }
+    }
+    return m;
+}
+
+ProErrors placePart(ExtractionContext& context, Occurrence& occurrence, const std::string& partName,
+                    const ProMatrix& transformation) {
+    KorvaneGeometry::Colour colour = KorvaneGeometry::kNoColour;
+    if (occurrence.feature != nullptr) {
+        ProAsmitem item{};
+        ProErrors status =
+            ProAsmcompAsmitemInit(occurrence.feature->owner, occurrence.feature->id, PRO_FEATURE,
+                                  occurrence.wideName, &context.componentPath, &item);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        status = visibleSideColour(item, colour);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+    }
+    const KorvaneGeometry::Matrix4 matrix = componentMatrix(context, occurrence, transformation);
+    KorvaneGeometry::CAD_Assembly& target = *context.target;
+    const int added = target.addComponent(partName, matrix, colour);
+    if (added == 0) {
+        if (!context.nodeStack.empty()) {
+            const auto node = static_cast<std::size_t>(context.nodeStack.back().first);
+            target.nodes[node].children.emplace_back(static_cast<int>(target.components.size()) - 1,
+                                                     false);
+        }
+        return PRO_TK_NO_ERROR;
+    }
+    if (added == -2) {
+        return warnOnce(context.warnedDuplicateComponent, "WarningDuplicateComponent %0s",
+                        occurrence.plainName);
+    }
+    return PRO_TK_NO_ERROR;
+}
+
+ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
+    ProFeature* feature = occurrence.feature;
+
+    ProBoolean visible = PRO_B_TRUE;
+    ProErrors status = ProAsmcompVisibilityGet(&context.componentPath, nullptr, &visible);
+    if (status != PRO_TK_NO_ERROR && status != PRO_TK_BAD_CONTEXT) {
+        return status;
+    }
+    if (visible == PRO_B_FALSE) {
+        return PRO_TK_NO_ERROR;
+    }
+
+    if (feature != nullptr) {
+        using FlagGet = ProErrors (*)(ProModelitem*, ProBoolean*);
+        for (FlagGet get : {FlagGet{ProModelitemIsHidden}, FlagGet{ProAsmcompIsUnplaced},
+                            FlagGet{ProAsmcompIsBulkitem}}) {
+            ProBoolean flag = PRO_B_FALSE;
+            status = get(feature, &flag);
+            if (status != PRO_TK_NO_ERROR) {
+                return status;
+            }
+            if (flag != PRO_B_FALSE) {
+                return PRO_TK_NO_ERROR;
+            }
+        }
+        ProFeatStatus featureStatus = 0;
+        status = ProFeatureStatusGet(feature, &featureStatus);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        if (featureStatus == kSuppressedFeature) {
+            return PRO_TK_NO_ERROR;
+        }
+    }
+
+    status = ProMdlMdlnameGet(*occurrence.model, occurrence.wideName);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    occurrence.plainName = narrowText(occurrence.wideName, PRO_MDLNAME_SIZE);
+
+    ProMatrix transformation{};
+    if (ProAsmcomppathTrfGet(&context.componentPath, PRO_B_TRUE, transformation) !=
+        PRO_TK_NO_ERROR) {
+        return warnOnce(context.warnedPartFailed, "WarningPartFailed %0s", occurrence.plainName);
+    }
+
+    ProModelitem partItem{};
+    status = ProMdlToModelitem(*occurrence.model, &partItem);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    status = readLengthUnit(*occurrence.model, occurrence.unitName, occurrence.unitFactor);
+    if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+
+    std::string partName = occurrence.plainName;
+    ProBoolean flexibleFlag = PRO_B_FALSE;
+    if (feature != nullptr) {
+        status = ProAsmcompIsFlexible(feature, &flexibleFlag);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+    }
+    const bool insideFlexible = !context.nodeStack.empty() && context.nodeStack.back().second;
+    if (flexibleFlag != PRO_B_FALSE || insideFlexible) {
+        // The n-th flexible occurrence of a name carries n; a number once taken stays taken.
+        const std::int32_t n = ++context.flexibleCounts[occurrence.plainName];
+        partName += "_flexible_" + std::to_string(n);
+    }
+
+    if (!context.target->hasPart(partName)) {
+        status = readPart(context, occurrence, partItem, partName);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        if (!context.target->hasPart(partName)) {
+            return PRO_TK_NO_ERROR; // no body kept: no part, no component
+        }
+    }
+    return placePart(context, occurrence, partName, transformation);
+}
+
+} // namespace
+
+ProErrors addPart(ProMdl* model, ProFeature* feature) {
+    ExtractionContext* context = g_extractionContext.get();
+    if (context == nullptr || model == nullptr) {
+        return PRO_TK_BAD_CONTEXT;
+    }
+    Occurrence occurrence(model, feature);
+    return addOccurrence(*context, occurrence);
+}
+
+} // namespace Velmora

@@ -1,0 +1,159 @@
+// The assembly structure walk through whole extractions in the stand-in host.
+#include "ExtractionTestSupport.h"
+
+namespace {
+
+using ExtractionTest::Children;
+using Hostsim::translationMatrix;
+
+class WalkTest : public ExtractionTest::ImportTest {
+protected:
+    std::vector<std::string> nodeNames() const {
+        std::vector<std::string> names;
+        for (const KorvaneGeometry::AssemblyNode& n : target.nodes) {
+            names.push_back(n.name);
+        }
+        return names;
+    }
+    // The component paths the part extraction asked transformations for, in order.
+    std::vector<std::string> transformationPaths() {
+        std::vector<std::string> paths;
+        for (const Hostsim::Call& call : session.log().calls()) {
+            if (call.function == "ProAsmcomppathTrfGet") {
+                paths.push_back(call.item);
+            }
+        }
+        return paths;
+    }
+};
+
+TEST_F(WalkTest, ThePathFollowsTheWalkAndOtherFeaturesAddNothing) {
+    Hostsim::Model& root = assembly(L"R");
+    boxPart(L"P");
+    Hostsim::Model& sub = subAssembly(L"S");
+    sub.addFeature(923);
+    Hostsim::Feature& inSub = sub.addComponent(L"P");
+    root.addFeature(923);
+    Hostsim::Feature& first = root.addComponent(L"P");
+    root.addFeature(924);
+    Hostsim::Feature& placeSub = root.addComponent(L"S", translationMatrix(0, 0, 9));
+    Hostsim::Feature& last = root.addComponent(L"P", translationMatrix(5, 0, 0));
+    ASSERT_EQ(run(), PRO_TK_NO_ERROR);
+    const std::string id1 = std::to_string(first.id), idS = std::to_string(placeSub.id),
+                      idIn = std::to_string(inSub.id), idLast = std::to_string(last.id);
+    EXPECT_EQ(transformationPaths(),
+              (std::vector<std::string>{"R/" + id1, "R/" + idS + "/" + idIn, "R/" + idLast}));
+    EXPECT_EQ(nodeNames(), (std::vector<std::string>{"R", "S"}));
+    EXPECT_EQ(target.nodes[0].children, (Children{{0, false}, {1, true}, {2, false}}));
+    EXPECT_EQ(target.nodes[1].children, (Children{{1, false}}));
+    EXPECT_EQ(target.components[1].matrix[11], 9.0);
+}
+
+TEST_F(WalkTest, NodesAreNumberedDepthFirstBeforeTheirContents) {
+    Hostsim::Model& root = assembly(L"R");
+    boxPart(L"P");
+    Hostsim::Model& outer = subAssembly(L"OUTER");
+    Hostsim::Model& inner = subAssembly(L"INNER");
+    Hostsim::Model& sibling = subAssembly(L"SIBLING");
+    inner.addComponent(L"P");
+    outer.addComponent(L"INNER");
+    outer.addComponent(L"P", translationMatrix(1, 0, 0));
+    sibling.addComponent(L"P", translationMatrix(2, 0, 0));
+    root.addComponent(L"OUTER");
+    root.addComponent(L"P", translationMatrix(3, 0, 0));
+    root.addComponent(L"SIBLING");
+    root.addComponent(L"OUTER", translationMatrix(0, 50, 0));
+    ASSERT_EQ(run(), PRO_TK_NO_ERROR);
+    EXPECT_EQ(nodeNames(),
+              (std::vector<std::string>{"R", "OUTER", "INNER", "SIBLING", "OUTER", "INNER"}));
+    EXPECT_EQ(target.nodes[0].children, (Children{{1, true}, {2, false}, {3, true}, {4, true}}));
+    EXPECT_EQ(target.nodes[1].children, (Children{{2, true}, {1, false}}));
+    EXPECT_EQ(target.nodes[2].children, (Children{{0, false}}));
+    EXPECT_EQ(target.nodes[3].children, (Children{{3, false}}));
+    EXPECT_EQ(target.nodes[4].children, (Children{{5, true}, {5, false}}));
+    EXPECT_EQ(target.nodes[5].children, (Children{{4, false}}));
+    for (const KorvaneGeometry::AssemblyNode& n : target.nodes) {
+        EXPECT_TRUE(n.attributes.empty());
+        EXPECT_EQ(n.matrix, KorvaneGeometry::kIdentityMatrix);
+    }
+    EXPECT_EQ(target.components.size(), 6u);
+}
+
+TEST_F(WalkTest, ASubassemblyWithoutFeaturesIsWarnedAboutOnce) {
+    Hostsim::Model& root = assembly(L"R");
+    subAssembly(L"EMPTY");
+    for (int i = 0; i < 3; ++i) {
+        root.addComponent(L"EMPTY", translationMatrix(i, 0, 0));
+    }
+    ASSERT_EQ(run(), PRO_TK_NO_ERROR);
+    EXPECT_EQ(nodeNames(), (std::vector<std::string>{"R", "EMPTY", "EMPTY", "EMPTY"}));
+    EXPECT_EQ(target.nodes[0].children, (Children{{1, true}, {2, true}, {3, true}}));
+    EXPECT_EQ(warnings(), std::vector<std::string>{"WarningAssemblyHasNoComponents %0s"});
+    EXPECT_EQ(warningNames(), std::vector<std::string>{"EMPTY"});
+}
+
+TEST_F(WalkTest, AFailingWarningEndsTheWalk) {
+    Hostsim::Model& root = assembly(L"R");
+    subAssembly(L"EMPTY");
+    root.addComponent(L"EMPTY");
+    session.faults().always("ProMessageDisplay", -5);
+    EXPECT_EQ(run(), -5);
+}
+
+TEST_F(WalkTest, AComponentOfAnotherModelTypeEndsTheExtraction) {
+    Hostsim::Model& root = assembly(L"R");
+    session.addModel(L"DRAWING", Hostsim::ModelType::Other);
+    boxPart(L"P");
+    root.addComponent(L"P");
+    root.addComponent(L"DRAWING");
+    EXPECT_EQ(run(), TARVELO_MODEL_NOT_USABLE);
+    EXPECT_EQ(target.components.size(), 1u); // what was added stays for the caller to discard
+}
+
+// A chain of assemblies L1 ... Ln below the root, the last holding the part: the part's
+// component feature sits on level n + 1.
+void buildChain(Hostsim::Session& session, int levels, bool withPart = true) {
+    Hostsim::Model& root = session.addAssembly(L"L0").setUnit(L"mm");
+    session.setCurrent(&root);
+    Hostsim::Model* above = &root;
+    for (int i = 1; i <= levels; ++i) {
+        const std::wstring name = L"L" + std::to_wstring(i);
+        Hostsim::Model& next = session.addAssembly(name).setUnit(L"mm");
+        next.addFeature(923); // a datum on every level
+        above->addComponent(name, translationMatrix(1, 0, 0));
+        above = &next;
+    }
+    if (withPart) {
+        above->addComponent(L"P", translationMatrix(0, 0, 1));
+    }
+}
+
+TEST_F(WalkTest, TwentyFiveLevelsComplete) {
+    boxPart(L"P");
+    buildChain(session, 24);
+    ASSERT_EQ(run(), PRO_TK_NO_ERROR);
+    EXPECT_EQ(target.nodes.size(), 25u);
+    ASSERT_EQ(target.components.size(), 1u);
+    EXPECT_EQ(target.components[0].matrix[3], 24.0);
+    EXPECT_EQ(target.components[0].matrix[11], 1.0);
+    const std::vector<std::string> paths = transformationPaths();
+    ASSERT_EQ(paths.size(), 1u);
+    EXPECT_EQ(std::count(paths[0].begin(), paths[0].end(), '/'), 25);
+}
+
+TEST_F(WalkTest, AComponentOnATwentySixthLevelEndsTheExtractionClearly) {
+    boxPart(L"P");
+    buildChain(session, 25);
+    EXPECT_EQ(run(), TARVELO_NESTING_TOO_DEEP);
+    EXPECT_EQ(target.nodes.size(), 26u);
+    EXPECT_TRUE(target.components.empty());
+}
+
+TEST_F(WalkTest, DatumsOnTheTwentySixthLevelAreNoProblem) {
+    boxPart(L"P");
+    buildChain(session, 25, false); // the deepest assembly holds a datum only
+    ASSERT_EQ(run(), PRO_TK_NO_ERROR);
+    EXPECT_EQ(target.nodes.size(), 26u);
+}
+
+} // namespace
