@@ -16,6 +16,7 @@
 #include "ProToolkit.h"
 #include "ProToolkitStartup.h"
 #include "Transcript.h"
+#include "UserInterface.h"
 
 #include <deque>
 #include <filesystem>
@@ -88,6 +89,8 @@ public:
     CallLog& log() { return log_; }
     Faults& faults() { return faults_; }
     Transcript& transcript() { return transcript_; }
+    // Dialogs, the user's scripted events and what the host did with them.
+    UserInterface& ui() { return ui_; }
 
     // Commands
     const std::vector<Command>& commands() const { return commands_; }
@@ -121,6 +124,7 @@ private:
     CallLog log_;
     Faults faults_;
     Transcript transcript_;
+    UserInterface ui_;
     std::vector<Command> commands_;
     std::deque<int> commandIds_; // a command id is the address of its slot here
     Session* previous_ = nullptr;
