@@ -20,6 +20,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -88,6 +89,9 @@ public:
     Ledger& ledger() { return ledger_; }
     CallLog& log() { return log_; }
     Faults& faults() { return faults_; }
+    // Called with every logged call before the function does its work: lets a test change the
+    // world at an exact moment (a file that disappears while a message is shown).
+    std::function<void(const Call&)> callObserver;
     Transcript& transcript() { return transcript_; }
     // Dialogs, the user's scripted events and what the host did with them.
     UserInterface& ui() { return ui_; }
