@@ -363,6 +363,7 @@ TEST(ExportRunPieces, TheCommandLineCharacterForCharacter) {
     EXPECT_EQ(Velmora::tarveloCommandLine("", "", true), "\"\\Tarvelo.exe\" \"\" -d");
 }
 
+#ifndef _WIN32
 TEST_F(ExportRunTest, AWorkingDirectoryTooLongForThePathBufferIsRefused) {
     // 259 wide characters fit the host's buffer, but their narrow form does not fit 260 bytes.
     std::wstring dir = work.path().wstring() + L"/";
@@ -373,6 +374,20 @@ TEST_F(ExportRunTest, AWorkingDirectoryTooLongForThePathBufferIsRefused) {
     RunResult r = run();
     EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
     EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
+}
+#endif
+
+TEST_F(ExportRunTest, AWorkingDirectoryThatNarrowTextCannotHoldIsRefused) {
+#ifdef _WIN32
+    const wchar_t outside = L'\u4e2d'; // not in the ANSI code page
+#else
+    const wchar_t outside = static_cast<wchar_t>(0xD800); // a lone surrogate
+#endif
+    session.workingDirectory = work.path().wstring() + L"/x" + outside + L"y";
+    RunResult r = run();
+    EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
+    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
+    EXPECT_TRUE(tvlFiles().empty());
 }
 
 #ifndef _WIN32
