@@ -17,6 +17,7 @@
 #include "ProToolkitStartup.h"
 #include "Transcript.h"
 #include "UserInterface.h"
+#include "Utf8.h"
 
 #include <deque>
 #include <filesystem>
@@ -135,7 +136,7 @@ private:
 };
 
 // UTF-8 from wide text and back (for keys, transcripts and files).
-std::string toUtf8(const std::wstring& text);
-std::wstring fromUtf8(const std::string& text);
+using KorvaneUtil::fromUtf8;
+using KorvaneUtil::toUtf8;
 
 } // namespace Hostsim

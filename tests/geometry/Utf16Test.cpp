@@ -1,4 +1,5 @@
 #include "Utf16.h"
+#include "Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -34,4 +35,39 @@ TEST(Utf16, CountLimitsTheRead) {
     const char16_t units[] = {u'a', u'b', u'c'};
     EXPECT_EQ(fromUtf16(units, 2), std::wstring(L"ab"));
     EXPECT_EQ(fromUtf16(units, 0), std::wstring());
+}
+
+TEST(Utf8, RoundTripsEveryPlane) {
+    const std::wstring wide = L"a\u00e9\u4e2d\U0001F600";
+    const std::string bytes = KorvaneUtil::toUtf8(wide);
+    EXPECT_EQ(bytes, "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80");
+    EXPECT_EQ(KorvaneUtil::fromUtf8(bytes), wide);
+}
+
+struct MalformedUtf8 {
+    const char* what;
+    std::string bytes;
+    std::u32string expected;
+};
+
+class Utf8Decode : public ::testing::TestWithParam<MalformedUtf8> {};
+
+TEST_P(Utf8Decode, EachBadByteBecomesOneReplacement) {
+    EXPECT_EQ(KorvaneUtil::decodeUtf8(GetParam().bytes), GetParam().expected) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Utf8, Utf8Decode,
+    ::testing::Values(MalformedUtf8{"lone continuation", "a\x80z", U"a\uFFFDz"},
+                      MalformedUtf8{"cut sequence at the end", "a\xE4\xB8", U"a\uFFFD\uFFFD"},
+                      MalformedUtf8{"overlong slash", "\xC0\xAF", U"\uFFFD\uFFFD"},
+                      MalformedUtf8{"encoded surrogate", "\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},
+                      MalformedUtf8{"beyond U+10FFFF", "\xF4\x90\x80\x80",
+                                    U"\uFFFD\uFFFD\uFFFD\uFFFD"},
+                      MalformedUtf8{"invalid lead byte", "\xFF", U"\uFFFD"}));
+
+TEST(Utf8, UnpairedSurrogateInWideTextIsReplaced) {
+    std::wstring wide = L"a";
+    wide.push_back(static_cast<wchar_t>(0xD800));
+    EXPECT_EQ(KorvaneUtil::toUtf8(wide), "a\xEF\xBF\xBD");
 }
