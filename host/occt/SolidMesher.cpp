@@ -147,9 +147,9 @@ SolidMesher::Result SolidMesher::meshNow(double chordHeight, double angleControl
             }
             // The nodes on the face's edges, seams once per side.
             for (TopExp_Explorer e(face, TopAbs_EDGE); e.More(); e.Next()) {
-                TopLoc_Location edgeLocation;
+                // The polygon is found by the triangulation and the face's location.
                 Handle(Poly_PolygonOnTriangulation) polygon = BRep_Tool::PolygonOnTriangulation(
-                    TopoDS::Edge(e.Current()), triangulation, edgeLocation);
+                    TopoDS::Edge(e.Current()), triangulation, location);
                 if (polygon.IsNull()) {
                     continue;
                 }
