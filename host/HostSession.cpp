@@ -218,6 +218,9 @@ std::optional<ProErrors> Session::enterCall(const char* function, std::string it
                                             std::string detail) {
     std::optional<ProErrors> injected = faults_.check(function, item);
     log_.record(Call{function, std::move(item), std::move(detail), injected});
+    if (callObserver) {
+        callObserver(log_.calls().back());
+    }
     return injected;
 }
 

@@ -16,9 +16,11 @@
 #include "ProToolkit.h"
 #include "ProToolkitStartup.h"
 #include "Transcript.h"
+#include "UserInterface.h"
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,7 +89,12 @@ public:
     Ledger& ledger() { return ledger_; }
     CallLog& log() { return log_; }
     Faults& faults() { return faults_; }
+    // Called with every logged call before the function does its work: lets a test change the
+    // world at an exact moment (a file that disappears while a message is shown).
+    std::function<void(const Call&)> callObserver;
     Transcript& transcript() { return transcript_; }
+    // Dialogs, the user's scripted events and what the host did with them.
+    UserInterface& ui() { return ui_; }
 
     // Commands
     const std::vector<Command>& commands() const { return commands_; }
@@ -121,6 +128,7 @@ private:
     CallLog log_;
     Faults faults_;
     Transcript transcript_;
+    UserInterface ui_;
     std::vector<Command> commands_;
     std::deque<int> commandIds_; // a command id is the address of its slot here
     Session* previous_ = nullptr;

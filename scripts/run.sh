@@ -1,5 +1,23 @@
 #!/usr/bin/env bash
-# The main job: an export in the stand-in host on a sample model.
+# The main job: the plug-in module in the stand-in host exports the sample gearbox assembly.
+# Sets up and builds what it needs, runs hostsim with its defaults (the built-in scene and
+# session, a fresh working directory and registry), then summarizes the written exchange file.
 set -euo pipefail
-echo "run.sh: the plug-in and the stand-in host are not built yet; nothing to export." >&2
-exit 1
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+"$root/scripts/setup.sh" native >&2
+cmake --preset native >/dev/null
+cmake --build --preset native --target hostsim TarveloGateway tvlsummary >/dev/null
+
+output=$("$root/build/native/host/hostsim")
+printf '%s\n' "$output"
+
+file=$(printf '%s\n' "$output" | sed -n 's/^exchange file: //p' | head -n 1)
+if [ -z "$file" ]; then
+    echo "run.sh: no exchange file was written" >&2
+    exit 1
+fi
+echo "--- the exchange file"
+"$root/build/native/tests/support/tvlsummary" "$file"

@@ -211,9 +211,16 @@ ProErrors HostFunctions::ProUIMessageDialogDisplay(ProUIMessageType type, const 
     e.buttons = codes;
     e.defaultButton = defaultButton;
     session->transcript().add(std::move(e));
-    bool scripted = session->dialogReply != 0 &&
-                    std::find(codes.begin(), codes.end(), session->dialogReply) != codes.end();
-    *reply = scripted ? session->dialogReply : defaultButton;
+    // The user's answer: a "reply" event next in the script, else the session's standing reply,
+    // else the default button.
+    ProUIMessageButton answer = session->dialogReply;
+    std::deque<UiEvent>& script = session->ui().script();
+    if (!script.empty() && script.front().kind == UiEvent::Kind::Reply) {
+        answer = static_cast<ProUIMessageButton>(script.front().number);
+        script.pop_front();
+    }
+    bool scripted = answer != 0 && std::find(codes.begin(), codes.end(), answer) != codes.end();
+    *reply = scripted ? answer : defaultButton;
     return PRO_TK_NO_ERROR;
 }
 

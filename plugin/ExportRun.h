@@ -1,0 +1,30 @@
+// One export, run by the dialog's "Export" button: extract the active model, write the exchange
+// file into the working directory, report it, and start "Tarvelo.exe" on it.
+#pragma once
+
+#include "ProToolkit.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace Velmora {
+
+// The push-button action. Reads none of its arguments; closes the dialog once the start of the
+// application was tried and every message after it was shown. Nothing it meets, exceptions
+// included, leaves it into the host: failures reach the user as message keys.
+void exportAction(const char* dialog, const char* component, ProAppData data);
+
+// The base name for counter i: the model name for 0, else the name, "_" and i.
+std::string candidateBaseName(const std::string& modelName, int counter);
+
+// The command line that starts the application on the exchange file.
+std::string tarveloCommandLine(const std::string& installDirectory, const std::string& path,
+                               bool deleteAfterUse);
+
+// A narrow path as the runtime's conversion made it, as a file-system path: UTF-8 bytes off
+// Windows; on Windows the ANSI code page, read back through the runtime so that the wide path
+// names the same file. No value when the text is not convertible.
+std::optional<std::filesystem::path> fileSystemPath(const std::string& narrowPath);
+
+} // namespace Velmora

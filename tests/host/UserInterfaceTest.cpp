@@ -1,0 +1,399 @@
+// The host's user interface: layouts, session scripts, components and the modal loop.
+#include "UserInterface.h"
+#include "HostTestSupport.h"
+#include "MessageFile.h"
+
+#include <fstream>
+#include <functional>
+#include <stdexcept>
+
+namespace {
+
+using Hostsim::ComponentKind;
+using Hostsim::UiEvent;
+
+// The actions the tests bind, as one place that records and reacts.
+struct Recorder {
+    std::vector<std::string> calls;
+    std::function<void(const std::string&)> onCall;
+};
+Recorder* g_recorder = nullptr;
+
+void recordingAction(const char* dialog, const char* component, ProAppData) {
+    std::string what = std::string(dialog) + "." + component;
+    g_recorder->calls.push_back(what);
+    if (g_recorder->onCall) {
+        g_recorder->onCall(what);
+    }
+}
+
+void exitingAction(const char* dialog, const char* component, ProAppData data) {
+    recordingAction(dialog, component, data);
+    ProUIDialogExit(dialog, 7);
+}
+
+void throwingAction(const char*, const char*, ProAppData) {
+    throw std::runtime_error("out of the plug-in");
+}
+
+class UserInterfaceTest : public HostTest::HostSessionTest {
+protected:
+    void SetUp() override {
+        HostSessionTest::SetUp();
+        ASSERT_EQ(ProResourcePathInit(), PRO_TK_NO_ERROR);
+        g_recorder = &recorder;
+    }
+    void TearDown() override {
+        g_recorder = nullptr;
+        HostSessionTest::TearDown();
+    }
+    void script(const std::string& text) {
+        session.ui().addEvents(Hostsim::parseSessionScript(text, "test.session"));
+    }
+    Hostsim::Component& component(const std::string& name) {
+        Hostsim::Dialog* d = session.ui().find("Tarvelo");
+        EXPECT_NE(d, nullptr);
+        Hostsim::Component* c = d != nullptr ? d->find(name) : nullptr;
+        if (c == nullptr) {
+            throw std::logic_error("no component " + name);
+        }
+        return *c;
+    }
+    void createTarvelo() { ASSERT_EQ(ProUIDialogCreate("Tarvelo", "Tarvelo"), PRO_TK_NO_ERROR); }
+    int activate() {
+        int status = -99;
+        EXPECT_EQ(ProUIDialogActivate("Tarvelo", &status), PRO_TK_NO_ERROR);
+        return status;
+    }
+
+    Recorder recorder;
+};
+
+TEST(Layout, TheShippedLayoutHoldsEveryComponentOfTheDialog) {
+    std::vector<Hostsim::Component> all =
+        Hostsim::loadLayout(std::filesystem::path(Hostsim::hostPath(Hostsim::Session().textRoot)) /
+                            "text" / "resource" / "Tarvelo.res");
+    auto find = [&](const std::string& name) -> const Hostsim::Component& {
+        for (const auto& c : all) {
+            if (c.name == name) {
+                return c;
+            }
+        }
+        throw std::logic_error("missing " + name);
+    };
+    for (const char* button : {"Export", "Cancel", "AttributeAdd", "AttributeRemove"}) {
+        EXPECT_EQ(find(button).kind, ComponentKind::PushButton) << button;
+    }
+    EXPECT_EQ(find("DeleteTvl").kind, ComponentKind::CheckButton);
+    EXPECT_TRUE(find("DeleteTvl").checked);
+    EXPECT_EQ(find("CtiValue").kind, ComponentKind::InputPanel);
+    EXPECT_EQ(find("AttributeName").kind, ComponentKind::InputPanel);
+    EXPECT_EQ(find("AttributeTable").columns.size(), 3u);
+    EXPECT_EQ(find("AttributeType").items.size(), 3u);
+    EXPECT_EQ(find("AttributeType").selected, std::vector<std::string>{"PartsAndBodies"});
+    const Hostsim::Component& chord = find("ChordHeight");
+    EXPECT_EQ(chord.kind, ComponentKind::SpinBox);
+    EXPECT_GT(chord.minimum, 0.0);
+    // Thousandths of the largest value must fit the registry's 32-bit number.
+    EXPECT_LT(chord.maximum * 1000.0, 4294967295.0);
+    EXPECT_EQ(find("AngleControl").minimum, 0.0);
+    EXPECT_EQ(find("AngleControl").maximum, 1.0);
+}
+
+TEST(Layout, MistakesNameTheFileAndLine) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"slider S", "unknown component kind 'slider'"},
+        {"pushbutton A\npushbutton A", "declared twice"},
+        {"pushbutton A-B", "a component needs a name"},
+        {"spinbox S min=2 max=1", "min <= max"},
+        {"spinbox S min=0 max=1 value=3", "outside its range"},
+        {"spinbox S min=x max=1", "needs a number"},
+        {"optionmenu M items=a,b selected=c", "not one of the items"},
+        {"optionmenu M items=a,,b", "distinct names"},
+        {"table T columns=a,a", "distinct names"},
+        {"pushbutton B state=1", "takes no 'state'"},
+        {"checkbutton C state=2", "is 0 or 1"},
+        {"inputpanel I items=a", "takes no 'items'"},
+        {"pushbutton B enabled", "expected key=value"},
+    };
+    for (const auto& [text, message] : cases) {
+        try {
+            Hostsim::parseLayout("# layout\n" + text + "\n", "L.res");
+            ADD_FAILURE() << "accepted: " << text;
+        } catch (const Hostsim::LayoutError& e) {
+            std::string what = e.what();
+            EXPECT_EQ(what.rfind("L.res:", 0), 0u) << what;
+            EXPECT_NE(what.find(message), std::string::npos) << what;
+        }
+    }
+}
+
+TEST(SessionScript, EveryEventKindIsRead) {
+    std::vector<UiEvent> e = Hostsim::parseSessionScript("# a session\n"
+                                                         "invoke Tarvelo Gateway\n"
+                                                         "text CtiValue  A B \n"
+                                                         "text CtiValue \"  Q \"\n"
+                                                         "text CtiValue\n"
+                                                         "select tarveloType0 Both\n"
+                                                         "spin ChordHeight 0.25\n"
+                                                         "toggle DeleteTvl\n"
+                                                         "enter CtiValue\n"
+                                                         "reply 6\n"
+                                                         "press Export\n"
+                                                         "close\n",
+                                                         "s");
+    ASSERT_EQ(e.size(), 11u);
+    EXPECT_EQ(e[0].kind, UiEvent::Kind::Invoke);
+    EXPECT_EQ(e[0].component, "Tarvelo Gateway");
+    EXPECT_EQ(e[1].text, L" A B ");
+    EXPECT_EQ(e[2].text, L"  Q ");
+    EXPECT_EQ(e[3].text, L"");
+    EXPECT_EQ(e[4].item, "Both");
+    EXPECT_EQ(e[5].number, 0.25);
+    EXPECT_EQ(e[6].kind, UiEvent::Kind::Toggle);
+    EXPECT_EQ(e[7].kind, UiEvent::Kind::Enter);
+    EXPECT_EQ(e[8].number, 6.0);
+    EXPECT_EQ(e[9].component, "Export");
+    EXPECT_EQ(e[10].kind, UiEvent::Kind::Close);
+    EXPECT_EQ(e[10].line, 12);
+}
+
+TEST(SessionScript, MistakesNameTheLine) {
+    for (const char* text : {"jump Export", "press", "press A B", "spin S x", "select M",
+                             "close now", "reply 0", "invoke"}) {
+        try {
+            Hostsim::parseSessionScript(std::string("\n") + text + "\n", "s.session");
+            ADD_FAILURE() << "accepted: " << text;
+        } catch (const Hostsim::ScriptError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("s.session:2: ", 0), 0u) << e.what();
+        }
+    }
+}
+
+TEST_F(UserInterfaceTest, DialogsAreCreatedOnceFromTheirLayoutAndDestroyed) {
+    EXPECT_EQ(ProUIDialogCreate("Other", "NoSuchLayout"), PRO_TK_E_NOT_FOUND);
+    createTarvelo();
+    EXPECT_EQ(ProUIDialogCreate("Tarvelo", "Tarvelo"), PRO_TK_E_FOUND);
+    EXPECT_EQ(session.log().calls().back().detail, "layout=Tarvelo");
+    EXPECT_EQ(ProUIDialogExit("Tarvelo", 0), PRO_TK_BAD_CONTEXT); // not running
+    EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_E_NOT_FOUND);
+}
+
+TEST_F(UserInterfaceTest, ABrokenLayoutIsRefusedAndNoted) {
+    std::filesystem::path root = HostTest::temporaryDirectory("layout");
+    std::filesystem::create_directories(root / "text" / "resource");
+    std::ofstream(root / "text" / "resource" / "Bad.res") << "pushbutton A\nwheel W\n";
+    runtime.reset();
+    session.textRoot = root.wstring();
+    runtime = std::make_unique<HostTest::RuntimeAttachment>(session);
+    ASSERT_EQ(ProResourcePathInit(), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProUIDialogCreate("Bad", "Bad"), PRO_TK_GENERAL_ERROR);
+    ASSERT_FALSE(session.ui().log().empty());
+    EXPECT_NE(session.ui().log().back().find("Bad.res:2: unknown component kind"),
+              std::string::npos);
+    std::filesystem::remove_all(root);
+}
+
+TEST_F(UserInterfaceTest, ComponentsAnswerOnlyForTheirOwnKind) {
+    createTarvelo();
+    ProBoolean state = -1;
+    EXPECT_EQ(ProUICheckbuttonGetState("Tarvelo", "DeleteTvl", &state), PRO_TK_NO_ERROR);
+    EXPECT_EQ(state, PRO_B_TRUE);
+    EXPECT_EQ(ProUICheckbuttonGetState("Tarvelo", "Export", &state), PRO_TK_BAD_INPUTS);
+    EXPECT_EQ(ProUIPushbuttonDisable("Tarvelo", "NoSuch"), PRO_TK_E_NOT_FOUND);
+    EXPECT_EQ(ProUIPushbuttonDisable("Nowhere", "Export"), PRO_TK_E_NOT_FOUND);
+    EXPECT_EQ(ProUIPushbuttonDisable("Tarvelo", "Export"), PRO_TK_NO_ERROR);
+    EXPECT_FALSE(component("Export").enabled);
+    EXPECT_EQ(ProUIPushbuttonEnable("Tarvelo", "Export"), PRO_TK_NO_ERROR);
+    EXPECT_TRUE(component("Export").enabled);
+
+    EXPECT_EQ(ProUIInputpanelWidestringSet("Tarvelo", "CtiValue", L"CTI_\u00e9"), PRO_TK_NO_ERROR);
+    wchar_t* text = nullptr;
+    ASSERT_EQ(ProUIInputpanelWidestringGet("Tarvelo", "CtiValue", &text), PRO_TK_NO_ERROR);
+    EXPECT_EQ(std::wstring(text), L"CTI_\u00e9");
+    EXPECT_FALSE(session.ledger().empty()); // the text is the caller's to release
+    EXPECT_EQ(ProWstringFree(text), PRO_TK_NO_ERROR);
+
+    // Spin boxes hold only values of their range.
+    EXPECT_EQ(ProUISpinboxDoubleSet("Tarvelo", "AngleControl", 4.0), PRO_TK_NO_ERROR);
+    double value = 0.0;
+    EXPECT_EQ(ProUISpinboxDoubleGet("Tarvelo", "AngleControl", &value), PRO_TK_NO_ERROR);
+    EXPECT_EQ(value, 1.0);
+
+    int count = 0;
+    char** items = nullptr;
+    ASSERT_EQ(ProUIOptionmenuNamesGet("Tarvelo", "AttributeType", &count, &items), PRO_TK_NO_ERROR);
+    ASSERT_EQ(count, 3);
+    EXPECT_STREQ(items[2], "Both");
+    EXPECT_EQ(ProUIOptionmenuSelectednamesSet("Tarvelo", "AttributeType", 1, &items[1]),
+              PRO_TK_NO_ERROR);
+    char unknown[] = "Nothing";
+    char* unknownName = unknown;
+    EXPECT_EQ(ProUIOptionmenuSelectednamesSet("Tarvelo", "AttributeType", 1, &unknownName),
+              PRO_TK_BAD_INPUTS);
+    EXPECT_EQ(ProUIOptionmenuSelectednamesSet("Tarvelo", "AttributeType", 2, items),
+              PRO_TK_BAD_INPUTS);
+    EXPECT_EQ(ProStringarrayFree(items, count), PRO_TK_NO_ERROR);
+    char** selected = nullptr;
+    ASSERT_EQ(ProUIOptionmenuSelectednamesGet("Tarvelo", "AttributeType", &count, &selected),
+              PRO_TK_NO_ERROR);
+    ASSERT_EQ(count, 1);
+    EXPECT_STREQ(selected[0], "Assembly");
+    EXPECT_EQ(ProStringarrayFree(selected, count), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
+}
+
+TEST_F(UserInterfaceTest, TableCellsAreCopiesOfTemplatesInRowsThatExist) {
+    createTarvelo();
+    int count = 0;
+    char** columns = nullptr;
+    ASSERT_EQ(ProUITableColumnnamesGet("Tarvelo", "AttributeTable", &count, &columns),
+              PRO_TK_NO_ERROR);
+    ASSERT_EQ(count, 3);
+    char row0[] = "r0", row1[] = "r1";
+    char* rows[] = {row0, row1};
+    EXPECT_EQ(ProUITableCellComponentCopy("Tarvelo", "AttributeTable", "r0", columns[1], "Tarvelo",
+                                          "AttributeType", "t0"),
+              PRO_TK_E_NOT_FOUND); // no such row yet
+    ASSERT_EQ(ProUITableRownamesSet("Tarvelo", "AttributeTable", 2, rows), PRO_TK_NO_ERROR);
+    char* twice[] = {row0, row0};
+    EXPECT_EQ(ProUITableRownamesSet("Tarvelo", "AttributeTable", 2, twice), PRO_TK_BAD_INPUTS);
+    ASSERT_EQ(ProUITableCellComponentCopy("Tarvelo", "AttributeTable", "r0", columns[1], "Tarvelo",
+                                          "AttributeType", "t0"),
+              PRO_TK_NO_ERROR);
+    EXPECT_EQ(component("t0").kind, ComponentKind::OptionMenu);
+    EXPECT_EQ(component("t0").items.size(), 3u);
+    EXPECT_EQ(ProUITableCellComponentCopy("Tarvelo", "AttributeTable", "r1", columns[1], "Tarvelo",
+                                          "AttributeType", "t0"),
+              PRO_TK_E_FOUND); // the name is taken
+    EXPECT_EQ(ProUITableCellComponentCopy("Tarvelo", "AttributeTable", "r0", columns[1], "Tarvelo",
+                                          "AttributeType", "t9"),
+              PRO_TK_E_FOUND); // the cell is taken
+    ASSERT_EQ(ProUITableCellComponentCopy("Tarvelo", "AttributeTable", "r1", columns[2], "Tarvelo",
+                                          "AttributeRemove", "x1"),
+              PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProUITableCellComponentDelete("Tarvelo", "AttributeTable", "r0", columns[1]),
+              PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProUITableCellComponentDelete("Tarvelo", "AttributeTable", "r0", columns[1]),
+              PRO_TK_E_NOT_FOUND);
+    // Replacing the rows takes the cells of rows that are gone with them.
+    ASSERT_EQ(ProUITableRownamesSet("Tarvelo", "AttributeTable", 0, nullptr), PRO_TK_NO_ERROR);
+    EXPECT_EQ(session.ui().find("Tarvelo")->find("x1"), nullptr);
+    EXPECT_EQ(ProStringarrayFree(columns, count), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
+}
+
+TEST_F(UserInterfaceTest, TheModalLoopRunsScriptedEventsUntilAnActionExits) {
+    createTarvelo();
+    ASSERT_EQ(ProUIInputpanelInputActionSet("Tarvelo", "CtiValue", recordingAction, nullptr),
+              PRO_TK_NO_ERROR);
+    ASSERT_EQ(ProUIOptionmenuSelectActionSet("Tarvelo", "AttributeType", recordingAction, nullptr),
+              PRO_TK_NO_ERROR);
+    ASSERT_EQ(ProUISpinboxUpdateActionSet("Tarvelo", "ChordHeight", recordingAction, nullptr),
+              PRO_TK_NO_ERROR);
+    ASSERT_EQ(ProUIPushbuttonActivateActionSet("Tarvelo", "Export", exitingAction, nullptr),
+              PRO_TK_NO_ERROR);
+    ASSERT_EQ(ProUIPushbuttonDisable("Tarvelo", "Export"), PRO_TK_NO_ERROR);
+    std::wstring seenText;
+    recorder.onCall = [&](const std::string& what) {
+        if (what == "Tarvelo.CtiValue") {
+            seenText = component("CtiValue").text;
+            ProUIPushbuttonEnable("Tarvelo", "Export");
+        }
+    };
+    script("press Export\n"         // disabled: nothing happens
+           "text CtiValue MY_CTI\n" // enables it
+           "select AttributeType Both\n"
+           "spin ChordHeight 1000\n"
+           "toggle DeleteTvl\n"
+           "press NoSuchButton\n"
+           "press Export\n"
+           "press Cancel\n"); // after the exit: stays in the script
+    EXPECT_EQ(activate(), 7);
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"Tarvelo.CtiValue", "Tarvelo.AttributeType",
+                                                        "Tarvelo.ChordHeight", "Tarvelo.Export"}));
+    EXPECT_EQ(seenText, L"MY_CTI");
+    EXPECT_EQ(component("AttributeType").selected, std::vector<std::string>{"Both"});
+    EXPECT_EQ(component("ChordHeight").value, 100.0);
+    EXPECT_FALSE(component("DeleteTvl").checked);
+    std::string log = session.ui().renderLog();
+    EXPECT_NE(log.find("press Export: the button is disabled"), std::string::npos) << log;
+    EXPECT_NE(log.find("no component NoSuchButton"), std::string::npos) << log;
+    ASSERT_EQ(session.ui().script().size(), 1u);
+    EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
+}
+
+TEST_F(UserInterfaceTest, AScriptThatRunsOutClosesTheWindowSoNothingWaits) {
+    createTarvelo();
+    // No close action: the window closes by itself.
+    EXPECT_EQ(activate(), 0);
+    // A close action that exits.
+    ASSERT_EQ(ProUIDialogCloseActionSet("Tarvelo", exitingAction, nullptr), PRO_TK_NO_ERROR);
+    EXPECT_EQ(activate(), 7);
+    EXPECT_EQ(recorder.calls, std::vector<std::string>{"Tarvelo.Tarvelo"});
+    // A close action that does not exit: the host takes the dialog down after it.
+    ASSERT_EQ(ProUIDialogCloseActionSet("Tarvelo", recordingAction, nullptr), PRO_TK_NO_ERROR);
+    EXPECT_EQ(activate(), 0);
+    EXPECT_EQ(recorder.calls.size(), 2u);
+    EXPECT_NE(session.ui().renderLog().find("its close action did not exit it"), std::string::npos);
+    // The next command's events are not this dialog's: it closes before them.
+    script("close\ninvoke Other Command\n");
+    EXPECT_EQ(activate(), 0);
+    EXPECT_EQ(recorder.calls.size(), 4u);
+    ASSERT_EQ(session.ui().script().size(), 1u);
+    EXPECT_EQ(session.ui().script().front().kind, UiEvent::Kind::Invoke);
+    session.ui().script().clear();
+    EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
+}
+
+TEST_F(UserInterfaceTest, AnActionMayDeleteItsOwnCellAndAnExceptionNeverReachesTheHost) {
+    createTarvelo();
+    int count = 0;
+    char** columns = nullptr;
+    ASSERT_EQ(ProUITableColumnnamesGet("Tarvelo", "AttributeTable", &count, &columns),
+              PRO_TK_NO_ERROR);
+    char row0[] = "r0";
+    char* rows[] = {row0};
+    ASSERT_EQ(ProUITableRownamesSet("Tarvelo", "AttributeTable", 1, rows), PRO_TK_NO_ERROR);
+    ASSERT_EQ(ProUITableCellComponentCopy("Tarvelo", "AttributeTable", "r0", columns[2], "Tarvelo",
+                                          "AttributeRemove", "x0"),
+              PRO_TK_NO_ERROR);
+    ASSERT_EQ(ProUIPushbuttonActivateActionSet("Tarvelo", "x0", recordingAction, nullptr),
+              PRO_TK_NO_ERROR);
+    ASSERT_EQ(ProUIPushbuttonActivateActionSet("Tarvelo", "Cancel", throwingAction, nullptr),
+              PRO_TK_NO_ERROR);
+    std::string column = columns[2];
+    recorder.onCall = [&](const std::string&) {
+        ProUITableCellComponentDelete("Tarvelo", "AttributeTable", "r0", column.c_str());
+    };
+    script("press x0\npress Cancel\n");
+    EXPECT_EQ(activate(), 0);
+    EXPECT_EQ(recorder.calls, std::vector<std::string>{"Tarvelo.x0"});
+    EXPECT_EQ(session.ui().find("Tarvelo")->find("x0"), nullptr);
+    ASSERT_EQ(session.ledger().violations().size(), 1u);
+    EXPECT_NE(session.ledger().violations()[0].find("exception left the activate action of "
+                                                    "Tarvelo.Cancel: out of the plug-in"),
+              std::string::npos);
+    session.ledger().reset(); // the violation was the point
+    EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
+}
+
+TEST_F(UserInterfaceTest, AMessageDialogTakesTheScriptedReply) {
+    ProArray buttons = nullptr;
+    ASSERT_EQ(ProArrayAlloc(2, 4, 1, &buttons), PRO_TK_NO_ERROR);
+    static_cast<int*>(buttons)[0] = PRO_UI_MESSAGE_OK;
+    static_cast<int*>(buttons)[1] = PRO_UI_MESSAGE_CANCEL;
+    script("reply 7\n");
+    ProUIMessageButton reply = 0;
+    EXPECT_EQ(ProUIMessageDialogDisplay(2, L"T", L"X", static_cast<int*>(buttons), 6, &reply),
+              PRO_TK_NO_ERROR);
+    EXPECT_EQ(reply, PRO_UI_MESSAGE_CANCEL);
+    EXPECT_TRUE(session.ui().script().empty());
+    EXPECT_EQ(ProUIMessageDialogDisplay(2, L"T", L"X", static_cast<int*>(buttons), 6, &reply),
+              PRO_TK_NO_ERROR);
+    EXPECT_EQ(reply, PRO_UI_MESSAGE_OK);
+    EXPECT_EQ(ProArrayFree(&buttons), PRO_TK_NO_ERROR);
+}
+
+} // namespace

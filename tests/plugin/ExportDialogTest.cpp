@@ -1,0 +1,359 @@
+// The export dialog through the stand-in host: filling from the stored options, the attribute
+// table's edits, the Export rule, the spin boxes, the modal run and its teardown.
+#include "ExportDialog.h"
+#include "PluginSessionTest.h"
+
+#include <cstring>
+
+namespace {
+
+using namespace Velmora;
+
+std::vector<unsigned char> multiString(const std::vector<std::string>& strings) {
+    std::vector<unsigned char> bytes;
+    for (const std::string& s : strings) {
+        std::vector<unsigned char> unit = ascii16(s);
+        bytes.insert(bytes.end(), unit.begin(), unit.end());
+        bytes.push_back(0);
+        bytes.push_back(0);
+    }
+    return bytes;
+}
+
+std::vector<unsigned char> dword(std::uint32_t value) {
+    return {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+            static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+}
+
+class ExportDialogTest : public PluginTest::PluginSessionTest {
+protected:
+    void storeOptions(const std::string& cti, const std::vector<std::string>& attributes,
+                      std::uint32_t chord = 30, std::uint32_t angle = 600) {
+        writeRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"CtiParameter", REG_SZ, ascii16(cti));
+        if (!attributes.empty()) {
+            writeRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"ImportAttributes", REG_MULTI_SZ,
+                     multiString(attributes));
+        }
+        writeRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"ChordHeight", REG_DWORD, dword(chord));
+        writeRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"AngleControl", REG_DWORD, dword(angle));
+    }
+    // The dialog as the command's action sets it up, without running it.
+    void openWithoutRunning() {
+        ASSERT_EQ(ProUIDialogCreate("Tarvelo", "Tarvelo"), PRO_TK_NO_ERROR);
+        ASSERT_EQ(initExportDialog(), PRO_TK_NO_ERROR);
+    }
+    void closeWithoutRunning() {
+        EXPECT_EQ(teardownExportDialog(), PRO_TK_NO_ERROR);
+        EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
+        expectStateEmpty();
+    }
+    void expectStateEmpty() {
+        ExportDialogStateView state = exportDialogState();
+        EXPECT_FALSE(state.holdsColumnNames);
+        EXPECT_FALSE(state.holdsItemNames);
+        EXPECT_EQ(state.columnCount, 0);
+        EXPECT_EQ(state.itemCount, 0);
+        EXPECT_EQ(state.rowCount, 0);
+    }
+    std::vector<std::wstring> shownNames() {
+        std::vector<std::wstring> names;
+        for (std::size_t i = 0; hasComponent("tarveloName" + std::to_string(i)); ++i) {
+            names.push_back(component("tarveloName" + std::to_string(i)).text);
+        }
+        return names;
+    }
+    std::vector<std::string> shownTypes() {
+        std::vector<std::string> types;
+        for (std::size_t i = 0; hasComponent("tarveloType" + std::to_string(i)); ++i) {
+            types.push_back(component("tarveloType" + std::to_string(i)).selected.at(0));
+        }
+        return types;
+    }
+    std::vector<std::wstring> optionNames() {
+        std::vector<std::wstring> names;
+        for (const ImportAttribute& a : g_options.importAttributes) {
+            names.push_back(a.name);
+        }
+        return names;
+    }
+    void typeText(const std::string& component, const std::wstring& text) {
+        ASSERT_EQ(ProUIInputpanelValueSet("Tarvelo", component.c_str(), text.c_str()),
+                  PRO_TK_NO_ERROR);
+        onTextInput("Tarvelo", component.c_str(), nullptr);
+    }
+};
+
+TEST_F(ExportDialogTest, OpensFilledFromTheStoredOptions) {
+    storeOptions("MY_CTI", {"MATERIAL", "2", "MAKER", "3"}, 50, 300);
+    openWithoutRunning();
+    EXPECT_EQ(component("CtiValue").text, L"MY_CTI");
+    EXPECT_EQ(component("AttributeTable").rows,
+              (std::vector<std::string>{"tarveloRow0", "tarveloRow1"}));
+    EXPECT_EQ(shownNames(), (std::vector<std::wstring>{L"MATERIAL", L"MAKER"}));
+    EXPECT_EQ(shownTypes(), (std::vector<std::string>{"Assembly", "Both"}));
+    EXPECT_TRUE(hasComponent("tarveloRemove0"));
+    EXPECT_TRUE(hasComponent("tarveloRemove1"));
+    EXPECT_EQ(component("tarveloRemove1").cellRow, "tarveloRow1");
+    EXPECT_EQ(component("ChordHeight").value, 50 * 0.001);
+    EXPECT_EQ(component("AngleControl").value, 300 * 0.001);
+    EXPECT_TRUE(component("Export").enabled);
+    EXPECT_TRUE(component("DeleteTvl").checked); // as the layout has it
+    ExportDialogStateView state = exportDialogState();
+    EXPECT_EQ(state.columnCount, 3);
+    EXPECT_EQ(state.itemCount, 3);
+    EXPECT_EQ(state.rowCount, 2);
+    closeWithoutRunning();
+}
+
+TEST_F(ExportDialogTest, AnEmptyListGivesATableWithoutRows) {
+    openWithoutRunning();
+    EXPECT_TRUE(component("AttributeTable").rows.empty());
+    int rownames = session.log().indexOf("ProUITableRownamesSet");
+    ASSERT_GE(rownames, 0);
+    EXPECT_EQ(session.log().calls()[static_cast<std::size_t>(rownames)].detail, "count=0");
+    EXPECT_EQ(component("CtiValue").text, L"COMPARATIVE_TRACKING_INDEX");
+    closeWithoutRunning();
+}
+
+TEST_F(ExportDialogTest, AddAppendsARowWithTheFirstScope) {
+    storeOptions("CTI", {"A", "1", "B", "2"});
+    openWithoutRunning();
+    onAttributeAdd("Tarvelo", "AttributeAdd", nullptr);
+    EXPECT_EQ(shownNames(), (std::vector<std::wstring>{L"A", L"B", L"NEW_ATTRIBUTE"}));
+    EXPECT_EQ(shownTypes(),
+              (std::vector<std::string>{"PartsAndBodies", "Assembly", "PartsAndBodies"}));
+    ASSERT_EQ(g_options.importAttributes.size(), 3u);
+    EXPECT_EQ(g_options.importAttributes[2].type, 0);
+    EXPECT_TRUE(component("Export").enabled);
+    closeWithoutRunning();
+}
+
+TEST_F(ExportDialogTest, RemoveTakesOutTheRowOfItsCell) {
+    storeOptions("CTI", {"R0", "1", "R1", "1", "R2", "1", "R3", "1"});
+    openWithoutRunning();
+    onAttributeRemove("Tarvelo", "tarveloRemove2", nullptr);
+    EXPECT_EQ(optionNames(), (std::vector<std::wstring>{L"R0", L"R1", L"R3"}));
+    EXPECT_EQ(shownNames(), (std::vector<std::wstring>{L"R0", L"R1", L"R3"}));
+    EXPECT_FALSE(hasComponent("tarveloRemove3"));
+    onAttributeRemove("Tarvelo", "tarveloRemove0", nullptr);
+    EXPECT_EQ(shownNames(), (std::vector<std::wstring>{L"R1", L"R3"}));
+    // Names that do not end in a row of the table change nothing.
+    for (const char* name :
+         {"tarveloRemove2", "tarveloRemove", "tarveloRemove-1", "tarveloRemove1x",
+          "tarveloRemove99999999999999999999999", "Remove1"}) {
+        onAttributeRemove("Tarvelo", name, nullptr);
+        EXPECT_EQ(optionNames(), (std::vector<std::wstring>{L"R1", L"R3"})) << name;
+    }
+    closeWithoutRunning();
+}
+
+TEST(ParameterNameRule, AcceptsOnlyShortAsciiIdentifiers) {
+    const std::vector<std::pair<std::wstring, bool>> cases = {
+        {L"A_1", true},
+        {L"a", true},
+        {L"1ABC", false},
+        {L"_A", false},
+        {L"A-B", false},
+        {L"A B", false},
+        {L" ", false},
+        {L"", false},
+        {std::wstring(31, L'Q'), true},
+        {std::wstring(32, L'Q'), false},
+        {L"M\u00c4SS", false},
+        {L"\u00c4", false},
+        {L"A\u0661", false}, // an Arabic-Indic digit
+    };
+    for (const auto& [text, valid] : cases) {
+        EXPECT_EQ(isValidParameterName(text), valid) << text.size();
+    }
+}
+
+TEST_F(ExportDialogTest, TheExportRuleFollowsEveryStoredText) {
+    storeOptions("OLD_CTI", {"A", "1"});
+    openWithoutRunning();
+    typeText("CtiValue", L"");
+    EXPECT_EQ(g_options.ctiParameter, L"");
+    EXPECT_FALSE(component("Export").enabled);
+    typeText("CtiValue", L"NEW_CTI");
+    EXPECT_TRUE(component("Export").enabled);
+    typeText("tarveloName0", L"BAD NAME");
+    EXPECT_EQ(g_options.importAttributes[0].name, L"BAD NAME");
+    EXPECT_FALSE(component("Export").enabled);
+    typeText("tarveloName0", L"GOOD");
+    EXPECT_TRUE(component("Export").enabled);
+    typeText("CtiValue", L"");
+    closeWithoutRunning();
+    // An empty name is never written: the registry keeps the one stored before.
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"CtiParameter")->data,
+              ascii16("OLD_CTI"));
+}
+
+TEST_F(ExportDialogTest, AFailingTextReadChangesNothing) {
+    openWithoutRunning();
+    ASSERT_EQ(ProUIInputpanelValueSet("Tarvelo", "CtiValue", L""), PRO_TK_NO_ERROR);
+    session.faults().onCall("ProUIInputpanelWidestringGet", 1, PRO_TK_GENERAL_ERROR);
+    onTextInput("Tarvelo", "CtiValue", nullptr);
+    EXPECT_EQ(g_options.ctiParameter, L"COMPARATIVE_TRACKING_INDEX");
+    EXPECT_TRUE(component("Export").enabled);
+    closeWithoutRunning();
+}
+
+TEST_F(ExportDialogTest, ATypeSelectionStoresTheScopeOfTheItem) {
+    storeOptions("CTI", {"A", "1", "B", "1"});
+    openWithoutRunning();
+    char both[] = "Both";
+    char* selected = both;
+    ASSERT_EQ(ProUIOptionmenuSelectednamesSet("Tarvelo", "tarveloType1", 1, &selected),
+              PRO_TK_NO_ERROR);
+    int freesBefore = session.log().count("ProStringarrayFree");
+    onAttributeTypeSelect("Tarvelo", "tarveloType1", nullptr);
+    EXPECT_EQ(g_options.importAttributes[1].type, 2);
+    EXPECT_EQ(g_options.importAttributes[0].type, 0);
+    EXPECT_EQ(session.log().count("ProStringarrayFree"), freesBefore + 1);
+    // Nothing selected: nothing stored, the names are released all the same.
+    ASSERT_EQ(ProUIOptionmenuSelectednamesSet("Tarvelo", "tarveloType0", 0, nullptr),
+              PRO_TK_NO_ERROR);
+    onAttributeTypeSelect("Tarvelo", "tarveloType0", nullptr);
+    EXPECT_EQ(g_options.importAttributes[0].type, 0);
+    EXPECT_EQ(session.log().count("ProStringarrayFree"), freesBefore + 2);
+    EXPECT_EQ(session.ledger().outstanding(), 2u); // only the dialog's column and item names
+    closeWithoutRunning();
+}
+
+TEST_F(ExportDialogTest, AnItemBeyondTheFirstThreeLeavesTheTypeAlone) {
+    useLayout("pushbutton Export\npushbutton Cancel\npushbutton AttributeAdd\n"
+              "checkbutton DeleteTvl\ninputpanel CtiValue\n"
+              "table AttributeTable columns=N,T,R\ninputpanel AttributeName\n"
+              "optionmenu AttributeType items=P,A,B,Extra\npushbutton AttributeRemove\n"
+              "spinbox ChordHeight min=0.001 max=100\nspinbox AngleControl min=0 max=1\n");
+    storeOptions("CTI", {"A", "2"});
+    openWithoutRunning();
+    char extra[] = "Extra";
+    char* selected = extra;
+    ASSERT_EQ(ProUIOptionmenuSelectednamesSet("Tarvelo", "tarveloType0", 1, &selected),
+              PRO_TK_NO_ERROR);
+    int rulesBefore = session.log().count("ProUIPushbuttonEnable");
+    onAttributeTypeSelect("Tarvelo", "tarveloType0", nullptr);
+    EXPECT_EQ(g_options.importAttributes[0].type, 1);
+    EXPECT_EQ(session.log().count("ProUIPushbuttonEnable"), rulesBefore);
+    // Released although the action ended early: only the dialog's own names are out.
+    EXPECT_EQ(session.ledger().outstanding(), 2u);
+    closeWithoutRunning();
+}
+
+TEST_F(ExportDialogTest, ALayoutWithTooFewColumnsOrItemsIsNotShown) {
+    for (const char* table : {"table AttributeTable columns=N,T\n"
+                              "optionmenu AttributeType items=P,A,B\n",
+                              "table AttributeTable columns=N,T,R\n"
+                              "optionmenu AttributeType items=P,A\n"}) {
+        useLayout(std::string("pushbutton Export\npushbutton Cancel\npushbutton AttributeAdd\n"
+                              "checkbutton DeleteTvl\ninputpanel CtiValue\n") +
+                  table +
+                  "inputpanel AttributeName\npushbutton AttributeRemove\n"
+                  "spinbox ChordHeight min=0.001 max=100\nspinbox AngleControl min=0 max=1\n");
+        storeOptions("CTI", {"A", "3"});
+        session.log().clear();
+        EXPECT_EQ(openExportDialog(nullptr, nullptr, nullptr), 0);
+        EXPECT_EQ(session.log().count("ProUIDialogActivate"), 0);
+        EXPECT_EQ(session.log().count("ProUITableCellComponentCopy"), 0);
+        EXPECT_EQ(session.log().count("ProUIDialogDestroy"), 1);
+        expectStateEmpty();
+        expectLedgerClean();
+    }
+}
+
+TEST_F(ExportDialogTest, SpinBoxesGoIntoTheOptionsAtOnceAndIntoTheRegistryAtTheEnd) {
+    openWithoutRunning();
+    ASSERT_EQ(ProUISpinboxDoubleSet("Tarvelo", "ChordHeight", 0.25), PRO_TK_NO_ERROR);
+    onChordHeight("Tarvelo", "ChordHeight", nullptr);
+    ASSERT_EQ(ProUISpinboxDoubleSet("Tarvelo", "AngleControl", 0.125), PRO_TK_NO_ERROR);
+    onAngleControl("Tarvelo", "AngleControl", nullptr);
+    EXPECT_EQ(g_options.chordHeight, 0.25);
+    EXPECT_EQ(g_options.angleControl, 0.125);
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"ChordHeight"), std::nullopt);
+    closeWithoutRunning();
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"ChordHeight")->data, dword(250));
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"AngleControl")->data, dword(125));
+}
+
+// The whole command: scripted edits in the modal run reach the registry when it ends.
+TEST_F(ExportDialogTest, AModalRunSavesTheEditsAndReleasesEverything) {
+    storeOptions("CTI", {"A", "1"});
+    script("text CtiValue MY_CTI\n"
+           "press AttributeAdd\n"
+           "text tarveloName1 MATERIAL\n"
+           "select tarveloType1 Both\n"
+           "spin ChordHeight 0.5\n"
+           "toggle DeleteTvl\n"
+           "press Cancel\n");
+    EXPECT_EQ(openExportDialog(nullptr, nullptr, nullptr), 0);
+    EXPECT_TRUE(session.ui().script().empty());
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"CtiParameter")->data,
+              ascii16("MY_CTI"));
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"ImportAttributes")->data,
+              multiString({"A", "1", "MATERIAL", "3"}));
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"ChordHeight")->data, dword(500));
+    // The check button is no option: nothing of it is stored.
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"DeleteTvl"), std::nullopt);
+    // Two name lists released with their counts, and the dialog taken down.
+    EXPECT_EQ(session.log().count("ProStringarrayFree"), 3); // one selection, two lists
+    EXPECT_EQ(session.log().count("ProUIDialogDestroy"), 1);
+    expectStateEmpty();
+}
+
+TEST_F(ExportDialogTest, TheLayoutStateOfDeleteTvlComesBackAtEveryOpening) {
+    script("toggle DeleteTvl\npress Cancel\n");
+    EXPECT_EQ(openExportDialog(nullptr, nullptr, nullptr), 0);
+    EXPECT_NE(session.ui().renderLog().find("toggle DeleteTvl off"), std::string::npos);
+    openWithoutRunning();
+    EXPECT_TRUE(component("DeleteTvl").checked);
+    closeWithoutRunning();
+}
+
+TEST_F(ExportDialogTest, AFailingBindingOfAttributeAddStillSavesAndDestroys) {
+    session.faults().forItem("ProUIPushbuttonActivateActionSet", "Tarvelo.AttributeAdd",
+                             PRO_TK_GENERAL_ERROR);
+    EXPECT_EQ(openExportDialog(nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(session.log().count("ProUIDialogActivate"), 0);
+    EXPECT_EQ(session.log().count("ProUIDialogDestroy"), 1);
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"CtiParameter")->data,
+              ascii16("COMPARATIVE_TRACKING_INDEX"));
+    expectStateEmpty();
+}
+
+TEST_F(ExportDialogTest, OptionsThatWereNeverLoadedAreNotSaved) {
+    storeOptions("STORED", {});
+    g_options.ctiParameter = L"LEFT_FROM_BEFORE";
+    session.faults().forItem("ProUIPushbuttonActivateActionSet", "Tarvelo.Cancel",
+                             PRO_TK_GENERAL_ERROR);
+    EXPECT_EQ(openExportDialog(nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(session.log().count("ProUIDialogActivate"), 0);
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"CtiParameter")->data,
+              ascii16("STORED"));
+}
+
+TEST_F(ExportDialogTest, AFailedCreationReturnsItsStatusAndTouchesNothing) {
+    session.faults().always("ProUIDialogCreate", PRO_TK_E_NOT_FOUND);
+    session.log().clear();
+    EXPECT_EQ(openExportDialog(nullptr, nullptr, nullptr), PRO_TK_E_NOT_FOUND);
+    EXPECT_EQ(session.log().functions(), std::vector<std::string>{"ProUIDialogCreate"});
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kOptionsKeyPath));
+}
+
+TEST_F(ExportDialogTest, AClearingThatFailsGoesOnWhereItStopped) {
+    storeOptions("CTI", {"A", "1", "B", "1"});
+    openWithoutRunning();
+    // The second row's type cell cannot be deleted once.
+    session.faults().onCall("ProUITableCellComponentDelete", 5, PRO_TK_GENERAL_ERROR);
+    onAttributeAdd("Tarvelo", "AttributeAdd", nullptr);
+    EXPECT_EQ(exportDialogState().rowCount, 2); // the refresh stopped in the clearing
+    onAttributeAdd("Tarvelo", "AttributeAdd", nullptr);
+    EXPECT_EQ(shownNames(),
+              (std::vector<std::wstring>{L"A", L"B", L"NEW_ATTRIBUTE", L"NEW_ATTRIBUTE"}));
+    // Every deletion after the failed one was for a cell that existed.
+    int deletes = session.log().count("ProUITableCellComponentDelete");
+    EXPECT_EQ(deletes, 6 + 1);
+    closeWithoutRunning();
+}
+
+} // namespace
