@@ -223,6 +223,12 @@ namespace {
 Point add(const Point& a, const Point& b) {
     return {a[0] + b[0], a[1] + b[1], a[2] + b[2]};
 }
+Point sub(const Point& a, const Point& b) {
+    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+double dot(const Point& a, const Point& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 Point scale(const Point& a, double s) {
     return {a[0] * s, a[1] * s, a[2] * s};
 }
@@ -247,22 +253,29 @@ void basis(const Point& n, Point& a, Point& b) {
     b = cross(n, a);
 }
 
-Surface& addPlaneRectangle(Body& body, const Point& origin, const Point& u, const Point& v,
-                           int featureId) {
+// A rectangle from its four corners in order; the outward normal is (c1 - c0) x (c3 - c0).
+Surface& addPlaneRectangle(Body& body, const std::array<Point, 4>& corners, int featureId) {
+    const Point u = sub(corners[1], corners[0]);
+    const Point v = sub(corners[3], corners[0]);
     Surface& s = body.addSurface(PRO_SRF_PLANE);
     s.featureId = featureId;
     s.orientation = PRO_SURF_ORIENT_OUT;
     s.shape.e1 = normalise(u);
     s.shape.e2 = normalise(v);
     s.shape.e3 = normalise(cross(u, v));
-    s.shape.origin = origin;
+    s.shape.origin = corners[0];
     Primitive p;
     p.kind = Primitive::Kind::Rectangle;
-    p.origin = origin;
-    p.u = u;
-    p.v = v;
+    p.corners = corners;
     s.primitive = p;
     return s;
+}
+
+// The rim point at angle 2 pi k / n of a circle; the cylinder's side and caps both use it, so
+// that they meet in the same points.
+Point rimPoint(const Point& centre, const Point& a, const Point& b, double radius, int k, int n) {
+    const double angle = 2.0 * std::numbers::pi * k / n;
+    return add(centre, add(scale(a, radius * std::cos(angle)), scale(b, radius * std::sin(angle))));
 }
 
 } // namespace
@@ -281,41 +294,36 @@ int curveSegments(double radius, double chordHeight, double angleControl) {
 
 Tessellation tessellatePrimitive(const Primitive& p, double chordHeight, double angleControl) {
     Tessellation t;
-    const double pi = std::numbers::pi;
     switch (p.kind) {
     case Primitive::Kind::Rectangle:
-        t.vertices = {p.origin, add(p.origin, p.u), add(add(p.origin, p.u), p.v),
-                      add(p.origin, p.v)};
-        // Clockwise seen from outside (u x v points outward).
+        t.vertices.assign(p.corners.begin(), p.corners.end());
+        // Clockwise seen from outside.
         t.facets = {{0, 2, 1}, {0, 3, 2}};
         break;
     case Primitive::Kind::Disc: {
-        Point a, b;
-        basis(normalise(p.axis), a, b);
-        int n = curveSegments(p.radius, chordHeight, angleControl);
+        const int n = curveSegments(p.radius, chordHeight, angleControl);
         t.vertices.push_back(p.origin);
         for (int k = 0; k < n; ++k) {
-            double angle = 2.0 * pi * k / n;
-            t.vertices.push_back(add(p.origin, add(scale(a, p.radius * std::cos(angle)),
-                                                   scale(b, p.radius * std::sin(angle)))));
+            t.vertices.push_back(rimPoint(p.origin, p.u, p.v, p.radius, k, n));
         }
+        // The rim runs counter-clockwise about u x v; the facets are clockwise seen from outside.
+        const bool alongAxis = dot(cross(p.u, p.v), p.axis) > 0.0;
         for (int k = 0; k < n; ++k) {
-            int next = (k + 1) % n;
-            t.facets.push_back({0, 1 + next, 1 + k});
+            const int next = (k + 1) % n;
+            if (alongAxis) {
+                t.facets.push_back({0, 1 + next, 1 + k});
+            } else {
+                t.facets.push_back({0, 1 + k, 1 + next});
+            }
         }
         break;
     }
     case Primitive::Kind::CylinderSide: {
-        Point w = normalise(p.axis);
-        Point a, b;
-        basis(w, a, b);
-        int n = curveSegments(p.radius, chordHeight, angleControl);
-        for (int ring = 0; ring < 2; ++ring) {
-            Point centre = add(p.origin, scale(w, ring * p.height));
+        const int n = curveSegments(p.radius, chordHeight, angleControl);
+        const Point top = add(p.origin, scale(p.axis, p.height));
+        for (const Point& centre : {p.origin, top}) {
             for (int k = 0; k < n; ++k) {
-                double angle = 2.0 * pi * k / n;
-                t.vertices.push_back(add(centre, add(scale(a, p.radius * std::cos(angle)),
-                                                     scale(b, p.radius * std::sin(angle)))));
+                t.vertices.push_back(rimPoint(centre, p.u, p.v, p.radius, k, n));
             }
         }
         for (int k = 0; k < n; ++k) {
@@ -331,17 +339,26 @@ Tessellation tessellatePrimitive(const Primitive& p, double chordHeight, double 
 }
 
 void Body::addBox(const Point& min, const Point& max, int featureId) {
-    const double dx = max[0] - min[0], dy = max[1] - min[1], dz = max[2] - min[2];
-    if (!(dx > 0.0 && dy > 0.0 && dz > 0.0)) {
+    if (!(max[0] > min[0] && max[1] > min[1] && max[2] > min[2])) {
         throw std::invalid_argument("a box needs max greater than min in x, y and z");
     }
-    const Point X{dx, 0, 0}, Y{0, dy, 0}, Z{0, 0, dz};
-    addPlaneRectangle(*this, min, Y, X, featureId);                      // -z
-    addPlaneRectangle(*this, {min[0], min[1], max[2]}, X, Y, featureId); // +z
-    addPlaneRectangle(*this, min, X, Z, featureId);                      // -y
-    addPlaneRectangle(*this, {min[0], max[1], min[2]}, Z, X, featureId); // +y
-    addPlaneRectangle(*this, min, Z, Y, featureId);                      // -x
-    addPlaneRectangle(*this, {max[0], min[1], min[2]}, Y, Z, featureId); // +x
+    // Corners straight from the coordinates (no min + (max - min)), so that faces meet exactly.
+    auto corner = [&](int x, int y, int z) {
+        return Point{x != 0 ? max[0] : min[0], y != 0 ? max[1] : min[1], z != 0 ? max[2] : min[2]};
+    };
+    // Each face's corners run counter-clockwise seen from outside.
+    addPlaneRectangle(*this, {corner(0, 0, 0), corner(0, 1, 0), corner(1, 1, 0), corner(1, 0, 0)},
+                      featureId); // -z
+    addPlaneRectangle(*this, {corner(0, 0, 1), corner(1, 0, 1), corner(1, 1, 1), corner(0, 1, 1)},
+                      featureId); // +z
+    addPlaneRectangle(*this, {corner(0, 0, 0), corner(1, 0, 0), corner(1, 0, 1), corner(0, 0, 1)},
+                      featureId); // -y
+    addPlaneRectangle(*this, {corner(0, 1, 0), corner(0, 1, 1), corner(1, 1, 1), corner(1, 1, 0)},
+                      featureId); // +y
+    addPlaneRectangle(*this, {corner(0, 0, 0), corner(0, 0, 1), corner(0, 1, 1), corner(0, 1, 0)},
+                      featureId); // -x
+    addPlaneRectangle(*this, {corner(1, 0, 0), corner(1, 1, 0), corner(1, 1, 1), corner(1, 0, 1)},
+                      featureId); // +x
 }
 
 void Body::addCylinder(const Point& baseCentre, const Point& axisIn, double radius, double height,
@@ -364,23 +381,31 @@ void Body::addCylinder(const Point& baseCentre, const Point& axisIn, double radi
     Primitive sideShape;
     sideShape.kind = Primitive::Kind::CylinderSide;
     sideShape.origin = baseCentre;
+    sideShape.u = a;
+    sideShape.v = b;
     sideShape.axis = w;
     sideShape.radius = radius;
     sideShape.height = height;
     side.primitive = sideShape;
 
+    // Both caps take the side's rim basis (a, b) and centres, so that their rim points are the
+    // side's; only their winding differs.
+    const Point top = add(baseCentre, scale(w, height));
     for (int end = 0; end < 2; ++end) {
-        Point normal = end == 0 ? scale(w, -1.0) : w;
-        Point centre = end == 0 ? baseCentre : add(baseCentre, scale(w, height));
+        const Point normal = end == 0 ? scale(w, -1.0) : w;
+        const Point& centre = end == 0 ? baseCentre : top;
         Surface& cap = addSurface(PRO_SRF_PLANE);
         cap.featureId = featureId;
         cap.orientation = PRO_SURF_ORIENT_OUT;
-        basis(normal, cap.shape.e1, cap.shape.e2);
+        cap.shape.e1 = a;
+        cap.shape.e2 = cross(normal, a);
         cap.shape.e3 = normal;
         cap.shape.origin = centre;
         Primitive disc;
         disc.kind = Primitive::Kind::Disc;
         disc.origin = centre;
+        disc.u = a;
+        disc.v = b;
         disc.axis = normal;
         disc.radius = radius;
         cap.primitive = disc;

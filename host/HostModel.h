@@ -15,6 +15,7 @@
 #include <array>
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,18 +74,29 @@ struct ShapeData {
     std::array<double, 2> values{0.0, 0.0};
 };
 
-// A surface the host tessellates itself. Rectangle: corner `origin`, edges `u` and `v`, outward
-// normal u x v. Disc: centre `origin`, outward normal `axis`, `radius`. Cylinder side: base
-// centre `origin`, axis `axis` (unit), `radius`, `height`, outward normal away from the axis.
+// A surface the host tessellates itself. Rectangle: corners c0..c3 (`corners`) in order, outward
+// normal (c1 - c0) x (c3 - c0). Disc: centre `origin`, outward normal `axis`, `radius`, rim points
+// origin + radius (cos t u + sin t v). Cylinder side: base centre `origin`, axis `axis` (unit),
+// `radius`, `height`, rim points as the disc's at both ends, outward normal away from the axis.
+// Surfaces that meet share their rim or corner points exactly, so a welded body is closed.
 struct Primitive {
     enum class Kind { Rectangle, Disc, CylinderSide };
     Kind kind = Kind::Rectangle;
+    std::array<Point, 4> corners{};
     Point origin{0.0, 0.0, 0.0};
     Point u{1.0, 0.0, 0.0};
     Point v{0.0, 1.0, 0.0};
     Point axis{0.0, 0.0, 1.0};
     double radius = 0.0;
     double height = 0.0;
+};
+
+// Tessellates one surface on request, for geometry the host does not describe by primitives
+// (surfaces read from a model file). A non-zero status fails the request.
+class SurfaceTessellator {
+public:
+    virtual ~SurfaceTessellator() = default;
+    virtual ProErrors tessellate(double chordHeight, double angleControl, Tessellation& out) = 0;
 };
 
 // Triangles of a primitive for the given chord height and angle control (0 to 1, larger is
@@ -105,10 +117,11 @@ struct Surface {
     std::vector<Parameter> parameters;
     std::array<std::optional<Colour>, 2> appearance; // per side
     // The outcome of ProSurfaceTessellationGet: a non-zero status fails it; otherwise the
-    // explicit tessellation, else the primitive's, else an empty one.
+    // explicit tessellation, else the primitive's, else the tessellator's, else an empty one.
     ProErrors tessellationStatus = PRO_TK_NO_ERROR;
     std::optional<Tessellation> tessellation;
     std::optional<Primitive> primitive;
+    std::shared_ptr<SurfaceTessellator> tessellator;
 
     Surface& setShape(const ShapeData& s) {
         shape = s;

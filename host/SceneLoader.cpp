@@ -1,12 +1,15 @@
 // Scene files: JSON read with nlohmann-json, checked value by value with the JSON path of each.
 #include "SceneLoader.h"
 
+#include "ModelFile.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -18,7 +21,8 @@ using Json = nlohmann::json;
 
 class Reader {
 public:
-    Reader(Session& session, std::string file) : session_(session), file_(std::move(file)) {}
+    Reader(Session& session, std::string file, std::filesystem::path baseDirectory)
+        : session_(session), file_(std::move(file)), baseDirectory_(std::move(baseDirectory)) {}
 
     void scene(const Json& root);
 
@@ -160,10 +164,12 @@ private:
     void surface(Model& m, Body& b, const Json& v, const std::string& path);
     void primitive(Model& m, Body& b, const Json& v, const std::string& path);
     void facetSet(Model& m, const Json& v, const std::string& path);
+    void modelFile(Model& m, const Json& v, const std::string& path);
     void featureReference(Model& m, const Json& object, const std::string& path, int& out);
 
     Session& session_;
     std::string file_;
+    std::filesystem::path baseDirectory_; // relative model file paths start here
     std::vector<Deferred> deferred_;
 };
 
@@ -239,8 +245,9 @@ void Reader::parameters(const Json& object, const std::string& path, std::vector
 }
 
 void Reader::model(const Json& v, const std::string& path) {
-    expectObject(v, path,
-                 {"name", "type", "unit", "parameters", "features", "bodies", "facetSets"});
+    expectObject(
+        v, path,
+        {"name", "type", "unit", "parameters", "features", "bodies", "facetSets", "modelFile"});
     std::wstring name = text(required(v, path, "name"), path + "/name", PRO_MDLNAME_SIZE - 1);
     if (name.empty()) {
         fail(path + "/name", "a model needs a name");
@@ -281,6 +288,73 @@ void Reader::model(const Json& v, const std::string& path) {
         for (std::size_t i = 0; i < list.size(); ++i) {
             facetSet(m, list[i], path + "/facetSets/" + std::to_string(i));
         }
+    }
+    if (v.contains("modelFile")) {
+        modelFile(m, v.at("modelFile"), path + "/modelFile");
+    }
+}
+
+// Millimetres per unit of the length units the host knows; none for any other name.
+std::optional<double> millimetresPer(const std::wstring& unit) {
+    static const std::pair<const wchar_t*, double> table[] = {
+        {L"mm", 1.0},   {L"in", 25.4},       {L"nm", 0.000001},  {L"micron", 0.001},
+        {L"cm", 10.0},  {L"m", 1000.0},      {L"km", 1000000.0}, {L"mil", 0.0254},
+        {L"ft", 304.8}, {L"mile", 1609344.0}};
+    for (const auto& [name, factor] : table) {
+        if (unit == name) {
+            return factor;
+        }
+    }
+    return std::nullopt;
+}
+
+void Reader::modelFile(Model& m, const Json& v, const std::string& path) {
+    std::string pathPath = path;
+    const Json* file = &v;
+    int featureId = 0;
+    if (v.is_object()) {
+        expectObject(v, path, {"path", "feature"});
+        pathPath = path + "/path";
+        file = &required(v, path, "path");
+        featureReference(m, v, path, featureId);
+    }
+    if (!file->is_string() || file->get<std::string>().empty()) {
+        fail(pathPath, "expected the path of a STEP, BREP or STL file");
+    }
+    if (!modelFilesSupported()) {
+        fail(path, "model files need the native build with OpenCASCADE");
+    }
+    const std::optional<double> factor =
+        m.lengthUnit ? millimetresPer(*m.lengthUnit) : std::optional<double>(1.0);
+    if (!factor) {
+        fail(path, "the host knows no length for the unit \"" + toUtf8(*m.lengthUnit) +
+                       "\" of this model");
+    }
+    std::filesystem::path location(fromUtf8(file->get<std::string>()));
+    if (location.is_relative()) {
+        location = baseDirectory_ / location;
+    }
+    ModelFileGeometry geometry;
+    try {
+        geometry = readModelFile(location, *factor);
+    } catch (const ModelFileError& e) {
+        fail(pathPath, location.string() + ": " + e.what());
+    }
+    for (ModelFileSolid& solid : geometry.solids) {
+        Body& b = m.addBody();
+        b.appearance = solid.colour;
+        for (ModelFileSurface& from : solid.surfaces) {
+            Surface& s = b.addSurface(from.type);
+            s.orientation = from.orientation;
+            s.shape = from.shape;
+            s.featureId = featureId;
+            s.appearance[0] = from.colour;
+            s.tessellator = std::move(from.tessellator);
+        }
+    }
+    if (!geometry.facets.empty()) {
+        FacetSet& set = m.addFacetSet(featureId);
+        set.facets = std::move(geometry.facets);
     }
 }
 
@@ -537,13 +611,18 @@ void Reader::facetSet(Model& m, const Json& v, const std::string& path) {
 } // namespace
 
 void loadSceneText(Session& session, const std::string& text, const std::string& fileName) {
+    loadSceneText(session, text, fileName, std::filesystem::current_path());
+}
+
+void loadSceneText(Session& session, const std::string& text, const std::string& fileName,
+                   const std::filesystem::path& baseDirectory) {
     Json root;
     try {
         root = Json::parse(text);
     } catch (const Json::parse_error& e) {
         throw SceneError(fileName + ": not valid JSON (at byte " + std::to_string(e.byte) + ")");
     }
-    Reader(session, fileName).scene(root);
+    Reader(session, fileName, baseDirectory).scene(root);
 }
 
 void loadScene(Session& session, const std::filesystem::path& file) {
@@ -554,7 +633,7 @@ void loadScene(Session& session, const std::filesystem::path& file) {
     }
     std::ostringstream content;
     content << in.rdbuf();
-    loadSceneText(session, content.str(), name);
+    loadSceneText(session, content.str(), name, std::filesystem::absolute(file).parent_path());
 }
 
 } // namespace Hostsim

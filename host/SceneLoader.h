@@ -20,7 +20,10 @@ public:
 // file that cannot be read, is no valid JSON, has values of the wrong type or refers to
 // something missing; the session should then be discarded.
 void loadScene(Session& session, const std::filesystem::path& file);
-// The same from text; `fileName` names it in errors.
+// The same from text; `fileName` names it in errors. Relative model file paths start in the
+// current folder, or in `baseDirectory`.
 void loadSceneText(Session& session, const std::string& text, const std::string& fileName);
+void loadSceneText(Session& session, const std::string& text, const std::string& fileName,
+                   const std::filesystem::path& baseDirectory);
 
 } // namespace Hostsim

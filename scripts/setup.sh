@@ -4,10 +4,14 @@
 set -euo pipefail
 
 kind=${1:-native}
+# OpenCASCADE for model files in scenes (native builds; its sample models come with occt-misc;
+# its CMake targets name the TBB development libraries).
+occt=(libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
+    libocct-data-exchange-dev libocct-ocaf-dev occt-misc libtbb-dev)
 packages=(g++ make cmake libgtest-dev libgmock-dev nlohmann-json3-dev)
 case "$kind" in
-native) packages+=(libbenchmark-dev libmeshoptimizer-dev) ;;
-sanitize) ;;
+native) packages+=(libbenchmark-dev libmeshoptimizer-dev "${occt[@]}") ;;
+sanitize) packages+=("${occt[@]}") ;;
 windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest) ;;
 *)
     echo "setup.sh: unknown build '$kind' (native, sanitize or windows)" >&2

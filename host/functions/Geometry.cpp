@@ -2,6 +2,7 @@
 #include "HostFunctions.h"
 
 #include <cmath>
+#include <memory>
 #include <sstream>
 
 namespace Hostsim {
@@ -313,15 +314,27 @@ ProErrors HostFunctions::ProSurfaceTessellationGet(ProSurface surface,
     if (s->tessellationStatus != PRO_TK_NO_ERROR) {
         return s->tessellationStatus;
     }
-    auto* result = new Tessellation{};
+    auto result = std::make_unique<Tessellation>();
     if (s->tessellation) {
         *result = *s->tessellation;
     } else if (s->primitive) {
         *result = tessellatePrimitive(*s->primitive, *in->chordHeight, *in->angleControl);
+    } else if (s->tessellator) {
+        // Nothing may throw into the plug-in: a tessellator that throws fails the request.
+        ProErrors status = PRO_TK_GENERAL_ERROR;
+        try {
+            status = s->tessellator->tessellate(*in->chordHeight, *in->angleControl, *result);
+        } catch (...) {
+            status = PRO_TK_GENERAL_ERROR;
+        }
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
     }
-    session->ledger().adopt(AllocationKind::Tessellation, __func__, result,
+    Tessellation* handed = result.release();
+    session->ledger().adopt(AllocationKind::Tessellation, __func__, handed,
                             &destroyObject<Tessellation>);
-    *tessellation = reinterpret_cast<ProTessellation>(result);
+    *tessellation = reinterpret_cast<ProTessellation>(handed);
     return PRO_TK_NO_ERROR;
 }
 

@@ -1,8 +1,13 @@
 // Geometry the host computes: tessellation of primitives and transformations along paths.
+#include "ClosedMesh.h"
 #include "HostTestSupport.h"
+#include "SolidBody.h"
+#include "TriangleCollector.h"
 
 #include <cmath>
+#include <memory>
 #include <numbers>
+#include <stdexcept>
 
 namespace {
 
@@ -288,6 +293,142 @@ TEST_F(PathTest, AppearancesInAssemblyContext) {
     EXPECT_EQ(ProMdlVisibleSideAppearancepropsGet(&item, 0, &props), PRO_TK_NOT_EXIST);
     EXPECT_EQ(ProAsmcompAsmitemInit(session.handle(top), 999, PRO_FEATURE, L"PART", &path, &item),
               PRO_TK_E_NOT_FOUND);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Welded primitives are closed
+// ---------------------------------------------------------------------------------------------
+
+// The body's surfaces tessellated through the toolkit and welded as the plug-in welds them.
+KorvaneGeometry::SolidBody weldedBody(Hostsim::Session& session, const Hostsim::Body& body,
+                                      double chord, double angle) {
+    KorvaneGeometry::TriangleCollector collector;
+    int index = 0;
+    for (const Hostsim::Surface& s : body.surfaces) {
+        Mesh mesh;
+        EXPECT_EQ(tessellate(session, s, chord, angle, mesh), PRO_TK_NO_ERROR);
+        for (const auto& f : mesh.facets) {
+            auto point = [&](int k) {
+                const auto& v = mesh.vertices[static_cast<std::size_t>(k)];
+                return KorvaneGeometry::Point3(v[0], v[1], v[2]);
+            };
+            collector.addTriangle(point(f[0]), point(f[2]), point(f[1]), index);
+        }
+        ++index;
+    }
+    KorvaneGeometry::SolidBody welded;
+    welded.surfaces.resize(body.surfaces.size());
+    collector.weldInto(welded);
+    return welded;
+}
+
+std::vector<MeshCheck::Corners> cornersOf(const KorvaneGeometry::TriangleMesh& mesh) {
+    std::vector<MeshCheck::Corners> out;
+    for (const KorvaneGeometry::Triangle& t : mesh.triangles) {
+        out.push_back({t.i0, t.i1, t.i2});
+    }
+    return out;
+}
+
+struct ClosedCase {
+    const char* name;
+    bool cylinder;
+    int segments; // cylinders: the curve segment count the chord height gives
+};
+
+void PrintTo(const ClosedCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ClosedPrimitiveTest : public HostSessionTest,
+                            public ::testing::WithParamInterface<ClosedCase> {};
+
+TEST_P(ClosedPrimitiveTest, WeldedBodyUsesEveryEdgeOnceEachWayAndEnclosesPositiveVolume) {
+    const ClosedCase& c = GetParam();
+    Hostsim::Model& part = session.addPart(L"PART");
+    Hostsim::Body& body = part.addBody();
+    // Coordinates that are not sums of each other in floating point, far from the origin.
+    const double radius = 2.7;
+    double chord = 1.0;
+    double expectedVolume = 0.0;
+    if (c.cylinder) {
+        // Just above the chord error of n segments, so that n is the count.
+        chord = radius * (1.0 - std::cos(std::numbers::pi / c.segments)) * (1.0 + 1e-7);
+        ASSERT_EQ(Hostsim::curveSegments(radius, chord, 0.0), c.segments);
+        body.addCylinder({1000.1, -0.3, 77.7}, {0.3, -0.7, 0.2}, radius, 13.3);
+        expectedVolume = 0.5 * c.segments * radius * radius *
+                         std::sin(2.0 * std::numbers::pi / c.segments) * 13.3;
+    } else {
+        body.addBox({0.1, -0.3, 1000.7}, {0.7, 1.1, 1234.9});
+        expectedVolume = 0.6 * 1.4 * 234.2;
+    }
+    KorvaneGeometry::SolidBody welded = weldedBody(session, body, chord, 0.0);
+    const std::vector<MeshCheck::Corners> triangles = cornersOf(welded.mesh);
+    ASSERT_FALSE(triangles.empty());
+    EXPECT_EQ(MeshCheck::openEdges(triangles), "");
+    const double volume = MeshCheck::signedVolume6(welded.mesh.points, triangles) / 6.0;
+    EXPECT_NEAR(volume, expectedVolume, 1e-6 * expectedVolume);
+    if (c.cylinder) {
+        // Two rims of n points and no centre point beyond the caps' two.
+        EXPECT_EQ(welded.mesh.points.size(), static_cast<std::size_t>(2 * c.segments + 2));
+    } else {
+        EXPECT_EQ(welded.mesh.points.size(), 8u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Primitives, ClosedPrimitiveTest,
+    ::testing::Values(ClosedCase{"Box", false, 0}, ClosedCase{"CylinderOf5", true, 5},
+                      ClosedCase{"CylinderOf6", true, 6}, ClosedCase{"CylinderOf7", true, 7},
+                      ClosedCase{"CylinderOf40", true, 40}, ClosedCase{"CylinderOf41", true, 41}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// Surfaces tessellated on request
+// ---------------------------------------------------------------------------------------------
+
+class RecordingTessellator : public Hostsim::SurfaceTessellator {
+public:
+    explicit RecordingTessellator(ProErrors status, bool throws = false)
+        : status_(status), throws_(throws) {}
+    ProErrors tessellate(double chordHeight, double angleControl,
+                         Hostsim::Tessellation& out) override {
+        requests.emplace_back(chordHeight, angleControl);
+        if (throws_) {
+            throw std::runtime_error("mesher broke");
+        }
+        out.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+        out.facets = {{0, 2, 1}};
+        return status_;
+    }
+    std::vector<std::pair<double, double>> requests;
+
+private:
+    ProErrors status_;
+    bool throws_;
+};
+
+TEST_F(TessellationTest, ATessellatorGetsTheRequestsControlsAndItsTrianglesAreHandedOut) {
+    Hostsim::Surface& s = session.addPart(L"PART").addBody().addSurface(PRO_SRF_PLANE);
+    auto tessellator = std::make_shared<RecordingTessellator>(PRO_TK_NO_ERROR);
+    s.tessellator = tessellator;
+    Mesh mesh;
+    ASSERT_EQ(tessellate(session, s, 0.25, 0.75, mesh), PRO_TK_NO_ERROR);
+    EXPECT_EQ(tessellator->requests, (std::vector<std::pair<double, double>>{{0.25, 0.75}}));
+    EXPECT_EQ(mesh.vertices.size(), 3u);
+    EXPECT_EQ(mesh.facets, (std::vector<std::array<int, 3>>{{0, 2, 1}}));
+}
+
+TEST_F(TessellationTest, ATessellatorsFailureIsTheRequestsStatusAndAThrowIsAGeneralError) {
+    Hostsim::Body& body = session.addPart(L"PART").addBody();
+    Hostsim::Surface& incomplete = body.addSurface(PRO_SRF_PLANE);
+    incomplete.tessellator = std::make_shared<RecordingTessellator>(PRO_TK_INCOMPLETE_TESS);
+    Hostsim::Surface& throwing = body.addSurface(PRO_SRF_PLANE);
+    throwing.tessellator = std::make_shared<RecordingTessellator>(PRO_TK_NO_ERROR, true);
+    Mesh mesh;
+    EXPECT_EQ(tessellate(session, incomplete, 0.1, 0.5, mesh), PRO_TK_INCOMPLETE_TESS);
+    EXPECT_EQ(tessellate(session, throwing, 0.1, 0.5, mesh), PRO_TK_GENERAL_ERROR);
+    EXPECT_TRUE(mesh.vertices.empty());
 }
 
 } // namespace

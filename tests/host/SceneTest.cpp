@@ -1,5 +1,6 @@
 // Scene files: a complete scene loads; broken ones are refused with file and JSON path.
 #include "HostTestSupport.h"
+#include "ModelFile.h"
 #include "SceneLoader.h"
 
 #include <fstream>
@@ -173,8 +174,46 @@ INSTANTIATE_TEST_SUITE_P(
             "FlatBox",
             R"({"models": [{"name": "A", "type": "part", "bodies": [{"primitives": [{"box": {"min": [0,0,0], "max": [1,0,1]}}]}]}]})",
             "scene.json: /models/0/bodies/0/primitives/0: a box needs max greater than min "
-            "in x, y and z"}),
+            "in x, y and z"},
+        BrokenScene{"ModelFileNotAPath",
+                    R"({"models": [{"name": "A", "type": "part", "modelFile": 3}]})",
+                    "scene.json: /models/0/modelFile: expected the path of a STEP, BREP or STL "
+                    "file"},
+        BrokenScene{
+            "ModelFileUnknownMember",
+            R"({"models": [{"name": "A", "type": "part", "modelFile": {"path": "a.step", "scale": 2}}]})",
+            "scene.json: /models/0/modelFile/scale: unknown member"},
+        BrokenScene{
+            "ModelFileFeatureMissing",
+            R"({"models": [{"name": "A", "type": "part", "modelFile": {"path": "/usr/share/opencascade/data/step/screw.step", "feature": 4}}]})",
+            Hostsim::modelFilesSupported()
+                ? "scene.json: /models/0/modelFile/feature: no feature of this id in the model"
+                : "scene.json: /models/0/modelFile: model files need the native build with "
+                  "OpenCASCADE"}),
     [](const ::testing::TestParamInfo<BrokenScene>& info) { return std::string(info.param.name); });
+
+// Natively the file's solid becomes a body; the Windows build refuses the entry and says why.
+TEST(SceneLoader, AModelFileEntryGivesBodiesOrNamesTheBuildItNeeds) {
+    Hostsim::Session session;
+    const std::string scene =
+        R"({"models": [{"name": "SCREW", "type": "part", "unit": "mm", "modelFile": )"
+        R"("/usr/share/opencascade/data/step/screw.step"}]})";
+    if (Hostsim::modelFilesSupported()) {
+        Hostsim::loadSceneText(session, scene, "scene.json");
+        const Hostsim::Model* part = session.findModel(L"SCREW");
+        ASSERT_NE(part, nullptr);
+        ASSERT_EQ(part->bodies.size(), 1u);
+        EXPECT_FALSE(part->bodies.front().surfaces.empty());
+        return;
+    }
+    try {
+        Hostsim::loadSceneText(session, scene, "scene.json");
+        ADD_FAILURE() << "accepted";
+    } catch (const Hostsim::SceneError& e) {
+        EXPECT_EQ(std::string(e.what()), "scene.json: /models/0/modelFile: model files need the "
+                                         "native build with OpenCASCADE");
+    }
+}
 
 TEST(SceneLoader, NoPrefixOfAValidSceneCrashes) {
     std::string text = kScene;
