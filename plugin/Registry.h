@@ -8,8 +8,9 @@
 namespace Velmora::Registry {
 
 // The install directory as narrow text in the runtime's current locale; no value when the key
-// or the value is missing, unreadable, longer than 511 characters, or not text. A directory
-// that has no narrow form in the locale gives the empty text.
+// or the value is missing or unreadable, when its data do not fit 1024 bytes (511 characters
+// and their NUL), or when it is not text. A directory that has no narrow form in the locale
+// gives the empty text.
 std::optional<std::string> readTarveloPath();
 
 } // namespace Velmora::Registry
