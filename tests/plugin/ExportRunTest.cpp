@@ -6,6 +6,7 @@
 #include "MessageFile.h"
 #include "PluginSessionTest.h"
 #include "ProToolkitRuntime.h"
+#include "RecorderProgram.h"
 #include "TvlReader.h"
 #include "Utf16.h"
 
@@ -23,24 +24,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path testProgramDirectory() {
-#ifdef _WIN32
-    wchar_t buffer[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    return fs::path(buffer).parent_path();
-#else
-    return fs::read_symlink("/proc/self/exe").parent_path();
-#endif
-}
-
-#ifdef _WIN32
-const char* const kRecorder = "arg_recorder.exe";
-const char* const kViewer = "Tarvelo.exe";
-#else
-// Off Windows the platform layer finds "Tarvelo" when asked for "Tarvelo.exe".
-const char* const kRecorder = "arg_recorder";
-const char* const kViewer = "Tarvelo";
-#endif
+using RecorderProgram::kRecorder;
+using RecorderProgram::kViewer;
+using RecorderProgram::readLines;
+using RecorderProgram::testProgramDirectory;
+using RecorderProgram::waitFor;
 
 // The narrow text of a path as the runtime makes it from wide text.
 std::string narrow(const std::wstring& wide) {
@@ -56,25 +44,6 @@ std::wstring wideOf(const fs::path& path) {
 #else
     return Hostsim::fromUtf8(path.string());
 #endif
-}
-
-std::vector<std::string> readLines(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-bool waitFor(const fs::path& file) {
-    for (int i = 0; i < 600; ++i) {
-        if (fs::exists(file)) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
 }
 
 std::vector<unsigned char> utf16WithNul(const std::wstring& text) {

@@ -7,6 +7,7 @@
 #include "HostTestSupport.h"
 #include "OptionsPersistency.h"
 #include "ProToolkitRuntime.h"
+#include "RecorderProgram.h"
 #include "RegistrySandbox.h"
 #include "TempDir.h"
 #include "TvlReader.h"
@@ -24,23 +25,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path testProgramDirectory() {
-#ifdef _WIN32
-    wchar_t buffer[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    return fs::path(buffer).parent_path();
-#else
-    return fs::read_symlink("/proc/self/exe").parent_path();
-#endif
-}
-
-#ifdef _WIN32
-const char* const kRecorder = "arg_recorder.exe";
-const char* const kViewer = "Tarvelo.exe";
-#else
-const char* const kRecorder = "arg_recorder";
-const char* const kViewer = "Tarvelo";
-#endif
+using RecorderProgram::kRecorder;
+using RecorderProgram::kViewer;
+using RecorderProgram::readLines;
+using RecorderProgram::testProgramDirectory;
+using RecorderProgram::waitFor;
 
 const char* const kSessionScript = "invoke Tarvelo Gateway\n"
                                    "text CtiValue CTI\n"

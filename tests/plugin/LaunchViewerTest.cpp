@@ -1,6 +1,8 @@
 #include "LaunchViewer.h"
 #include "Win32.h"
 
+#include "RecorderProgram.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -24,49 +26,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path testProgramDirectory() {
-#ifdef _WIN32
-    wchar_t buffer[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    return fs::path(buffer).parent_path();
-#else
-    return fs::read_symlink("/proc/self/exe").parent_path();
-#endif
-}
+using RecorderProgram::kRecorder;
+using RecorderProgram::kViewer;
+using RecorderProgram::readLines;
+using RecorderProgram::testProgramDirectory;
+using RecorderProgram::waitFor;
 
 #ifdef _WIN32
-const char* const kRecorder = "arg_recorder.exe";
-const char* const kViewer = "Tarvelo.exe";
 int processId() {
     return _getpid();
 }
 #else
-// Off Windows the platform layer finds "Tarvelo" when asked for "Tarvelo.exe".
-const char* const kRecorder = "arg_recorder";
-const char* const kViewer = "Tarvelo";
 int processId() {
     return ::getpid();
 }
 #endif
-
-std::vector<std::string> readLines(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-bool waitFor(const fs::path& file) {
-    for (int i = 0; i < 600; ++i) {
-        if (fs::exists(file)) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
 
 // An install directory with the recorder in place of the application, and the narrow texts the
 // export run would put on the command line.

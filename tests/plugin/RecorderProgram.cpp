@@ -1,0 +1,52 @@
+#include "RecorderProgram.h"
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace RecorderProgram {
+
+#ifdef _WIN32
+const char* const kRecorder = "arg_recorder.exe";
+const char* const kViewer = "Tarvelo.exe";
+#else
+const char* const kRecorder = "arg_recorder";
+const char* const kViewer = "Tarvelo";
+#endif
+
+fs::path testProgramDirectory() {
+#ifdef _WIN32
+    wchar_t buffer[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    return fs::path(buffer).parent_path();
+#else
+    return fs::read_symlink("/proc/self/exe").parent_path();
+#endif
+}
+
+std::vector<std::string> readLines(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool waitFor(const fs::path& file) {
+    for (int i = 0; i < 600; ++i) {
+        if (fs::exists(file)) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+} // namespace RecorderProgram
