@@ -93,6 +93,22 @@ std::vector<RegistryValue>::iterator findValue(std::vector<RegistryValue>& value
     });
 }
 
+// The stored values of an open key that grants the wanted access; the caller holds g_mutex.
+LSTATUS openValues(HKEY hKey, REGSAM wanted, StoreKey& key, std::vector<RegistryValue>& values) {
+    REGSAM access = 0;
+    if (!resolveHandle(hKey, key, access)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if ((access & wanted) == 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (KeyState state = Platform::keyState(key); state != KeyState::Present) {
+        return state == KeyState::Missing ? ERROR_KEY_DELETED : ERROR_REGISTRY_IO_FAILED;
+    }
+    values = Platform::readValues(key);
+    return ERROR_SUCCESS;
+}
+
 } // namespace
 
 namespace Platform {
@@ -161,17 +177,10 @@ LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPD
     }
     std::lock_guard<std::mutex> lock(g_mutex);
     StoreKey key;
-    REGSAM access = 0;
-    if (!resolveHandle(hKey, key, access)) {
-        return ERROR_INVALID_HANDLE;
+    std::vector<RegistryValue> values;
+    if (LSTATUS status = openValues(hKey, KEY_QUERY_VALUE, key, values); status != ERROR_SUCCESS) {
+        return status;
     }
-    if ((access & KEY_QUERY_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
-    }
-    if (KeyState state = Platform::keyState(key); state != KeyState::Present) {
-        return state == KeyState::Missing ? ERROR_KEY_DELETED : ERROR_REGISTRY_IO_FAILED;
-    }
-    std::vector<RegistryValue> values = Platform::readValues(key);
     auto value = findValue(values, toUnits(lpValueName));
     if (value == values.end()) {
         return ERROR_FILE_NOT_FOUND;
@@ -203,17 +212,10 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwT
     }
     std::lock_guard<std::mutex> lock(g_mutex);
     StoreKey key;
-    REGSAM access = 0;
-    if (!resolveHandle(hKey, key, access)) {
-        return ERROR_INVALID_HANDLE;
+    std::vector<RegistryValue> values;
+    if (LSTATUS status = openValues(hKey, KEY_SET_VALUE, key, values); status != ERROR_SUCCESS) {
+        return status;
     }
-    if ((access & KEY_SET_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
-    }
-    if (KeyState state = Platform::keyState(key); state != KeyState::Present) {
-        return state == KeyState::Missing ? ERROR_KEY_DELETED : ERROR_REGISTRY_IO_FAILED;
-    }
-    std::vector<RegistryValue> values = Platform::readValues(key);
     std::u16string name = toUnits(lpValueName);
     auto value = findValue(values, name);
     if (value == values.end()) {

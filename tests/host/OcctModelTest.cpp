@@ -165,31 +165,12 @@ protected:
     ProErrors tessellate(const Hostsim::Surface& surface, double chord, double angle,
                          std::vector<Hostsim::Point>& vertices,
                          std::vector<std::array<int, 3>>& facets) {
-        ProSurfaceTessellationInput input = nullptr;
-        EXPECT_EQ(ProSurfacetessellationinputAlloc(&input), PRO_TK_NO_ERROR);
-        EXPECT_EQ(ProSurfacetessellationinputChordheightSet(input, chord), PRO_TK_NO_ERROR);
-        EXPECT_EQ(ProSurfacetessellationinputAnglecontrolSet(input, angle), PRO_TK_NO_ERROR);
-        ProTessellation t = nullptr;
-        ProErrors status = ProSurfaceTessellationGet(session.handle(surface), input, &t);
-        if (status == PRO_TK_NO_ERROR) {
-            Pro3dPnt* v = nullptr;
-            ProTriangle* f = nullptr;
-            EXPECT_EQ(ProTessellationVerticesGet(t, &v), PRO_TK_NO_ERROR);
-            EXPECT_EQ(ProTessellationFacetsGet(t, &f), PRO_TK_NO_ERROR);
-            int nv = 0, nf = 0;
-            EXPECT_EQ(ProArraySizeGet(v, &nv), PRO_TK_NO_ERROR);
-            EXPECT_EQ(ProArraySizeGet(f, &nf), PRO_TK_NO_ERROR);
-            for (int i = 0; i < nv; ++i) {
-                vertices.push_back({v[i][0], v[i][1], v[i][2]});
-            }
-            for (int i = 0; i < nf; ++i) {
-                facets.push_back({f[i][0], f[i][1], f[i][2]});
-            }
-            EXPECT_EQ(ProTessellationFree(t), PRO_TK_NO_ERROR);
-            EXPECT_EQ(ProArrayFree(reinterpret_cast<ProArray*>(&v)), PRO_TK_NO_ERROR);
-            EXPECT_EQ(ProArrayFree(reinterpret_cast<ProArray*>(&f)), PRO_TK_NO_ERROR);
+        HostTest::TessellatedSurface mesh;
+        const ProErrors status = HostTest::tessellate(session, surface, chord, angle, mesh);
+        for (const auto& v : mesh.vertices) {
+            vertices.push_back({v[0], v[1], v[2]});
         }
-        EXPECT_EQ(ProSurfacetessellationinputFree(input), PRO_TK_NO_ERROR);
+        facets.insert(facets.end(), mesh.facets.begin(), mesh.facets.end());
         return status;
     }
 };

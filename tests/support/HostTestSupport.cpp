@@ -67,6 +67,38 @@ Hostsim::Surface& addTriangleSurface(Hostsim::Body& body, const Hostsim::Point& 
     return s;
 }
 
+ProErrors tessellate(Hostsim::Session& session, const Hostsim::Surface& surface, double chord,
+                     double angle, TessellatedSurface& out) {
+    ProSurfaceTessellationInput input = nullptr;
+    EXPECT_EQ(ProSurfacetessellationinputAlloc(&input), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProSurfacetessellationinputChordheightSet(input, chord), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProSurfacetessellationinputAnglecontrolSet(input, angle), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProSurfacetessellationinputStepsizeSet(input, 0.0), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProSurfacetessellationinputUvprojectionSet(input, 4, nullptr), PRO_TK_NO_ERROR);
+    ProTessellation t = nullptr;
+    ProErrors status = ProSurfaceTessellationGet(session.handle(surface), input, &t);
+    if (status == PRO_TK_NO_ERROR) {
+        Pro3dPnt* vertices = nullptr;
+        ProTriangle* facets = nullptr;
+        EXPECT_EQ(ProTessellationVerticesGet(t, &vertices), PRO_TK_NO_ERROR);
+        EXPECT_EQ(ProTessellationFacetsGet(t, &facets), PRO_TK_NO_ERROR);
+        int nv = 0, nf = 0;
+        EXPECT_EQ(ProArraySizeGet(vertices, &nv), PRO_TK_NO_ERROR);
+        EXPECT_EQ(ProArraySizeGet(facets, &nf), PRO_TK_NO_ERROR);
+        for (int i = 0; i < nv; ++i) {
+            out.vertices.push_back({vertices[i][0], vertices[i][1], vertices[i][2]});
+        }
+        for (int i = 0; i < nf; ++i) {
+            out.facets.push_back({facets[i][0], facets[i][1], facets[i][2]});
+        }
+        EXPECT_EQ(ProTessellationFree(t), PRO_TK_NO_ERROR);
+        EXPECT_EQ(ProArrayFree(reinterpret_cast<ProArray*>(&vertices)), PRO_TK_NO_ERROR);
+        EXPECT_EQ(ProArrayFree(reinterpret_cast<ProArray*>(&facets)), PRO_TK_NO_ERROR);
+    }
+    EXPECT_EQ(ProSurfacetessellationinputFree(input), PRO_TK_NO_ERROR);
+    return status;
+}
+
 std::filesystem::path temporaryDirectory(const std::string& name) {
     static std::atomic<int> counter{0};
     std::filesystem::path dir =

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -56,6 +57,17 @@ addAssemblyOf(Hostsim::Session& session, const std::wstring& name,
 Hostsim::Surface& addTriangleSurface(Hostsim::Body& body, const Hostsim::Point& a,
                                      const Hostsim::Point& b, const Hostsim::Point& c,
                                      int type = PRO_SRF_PLANE);
+// One surface's tessellation as the host hands it out: vertices and facets wound the host's way.
+struct TessellatedSurface {
+    std::vector<std::array<double, 3>> vertices;
+    std::vector<std::array<int, 3>> facets;
+};
+
+// Tessellates one surface through the toolkit with the plug-in's settings sequence and releases
+// everything the host handed out again; the tessellation request's status.
+ProErrors tessellate(Hostsim::Session& session, const Hostsim::Surface& surface, double chord,
+                     double angle, TessellatedSurface& out);
+
 // An empty folder of its own under the system's temporary folder.
 std::filesystem::path temporaryDirectory(const std::string& name);
 
