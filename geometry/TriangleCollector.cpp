@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 #include <stdexcept>
 
 namespace KorvaneGeometry {
@@ -56,10 +57,11 @@ void TriangleCollector::addTriangle(const Point3& p0, const Point3& p1, const Po
     if (points.size() > static_cast<std::size_t>(INT_MAX) - 3) {
         throw std::length_error("TriangleCollector: too many points for int indices");
     }
+    // The corners may be points of this collector: copy them before an append moves the
+    // storage they live in.
+    const Point3 corners[3] = {p0, p1, p2};
     const int first = static_cast<int>(points.size());
-    points.push_back(p0);
-    points.push_back(p1);
-    points.push_back(p2);
+    points.insert(points.end(), std::begin(corners), std::end(corners));
     triangles.emplace_back(first, first + 1, first + 2, surface);
 }
 

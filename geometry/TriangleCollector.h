@@ -22,7 +22,8 @@ public:
     TriangleCollector& operator=(const TriangleCollector&) = delete;
 
     // Drops the triangle when two corners coincide (every coordinate within kWeldTolerance,
-    // bound included; NaN never coincides), else appends p0, p1, p2 and the triangle.
+    // bound included; NaN never coincides), else appends copies of p0, p1, p2 (which may be
+    // this collector's own points) and the triangle.
     // Throws std::length_error when the points would no longer fit int indices.
     void addTriangle(const Point3& p0, const Point3& p1, const Point3& p2, int surface);
 

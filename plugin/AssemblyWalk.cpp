@@ -50,8 +50,11 @@ ProErrors visitSubassembly(ExtractionContext& context, ProFeature* feature, ProM
     return PRO_TK_NO_ERROR;
 }
 
-// Steps 2 to 10 for one feature whose id is on the path already; 0 means "leave".
-ProErrors visitComponent(ExtractionContext& context, ProFeature* feature, ProAppData data) {
+// The model placed by a component feature that the walk takes: null for a feature of another
+// type, a hidden or invisible component, or one whose model the host does not find. None of
+// these questions needs the feature's id on the component path.
+ProErrors placedModel(ProFeature* feature, ProMdl& model) {
+    model = nullptr;
     ProFeattype type = 0;
     ProErrors status = ProFeatureTypeGet(feature, &type);
     if (status != PRO_TK_NO_ERROR) {
@@ -76,12 +79,24 @@ ProErrors visitComponent(ExtractionContext& context, ProFeature* feature, ProApp
     if (visible == PRO_B_FALSE) {
         return PRO_TK_NO_ERROR;
     }
-    ProMdl model = nullptr;
-    status = ProAsmcompMdlGet(feature, &model);
+    ProMdl found = nullptr;
+    status = ProAsmcompMdlGet(feature, &found);
     if (status == PRO_TK_E_NOT_FOUND) {
         return PRO_TK_NO_ERROR; // the host does not find the placed model: passed over
     }
     if (status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    model = found;
+    return PRO_TK_NO_ERROR;
+}
+
+// One feature whose id is on the path already: a sub-assembly is walked, a part handed to the
+// part extraction, anything else passed over. 0 means "leave".
+ProErrors visitComponent(ExtractionContext& context, ProFeature* feature, ProAppData data) {
+    ProMdl model = nullptr;
+    ProErrors status = placedModel(feature, model);
+    if (status != PRO_TK_NO_ERROR || model == nullptr) {
         return status;
     }
     ProMdlType modelType = 0;
@@ -117,15 +132,15 @@ ProErrors visitAssemblyFeature(ProFeature* feature, ProErrors /*status*/, ProApp
             return PRO_TK_BAD_CONTEXT;
         }
         if (path.table_num == PRO_MAX_ASSEM_LEVEL) {
-            // No room for a 26th id. Other features of that level need no path; a component
-            // there cannot be placed or read, and leaving it out would lose it unnoticed.
-            ProFeattype type = 0;
-            ProErrors status = ProFeatureTypeGet(feature, &type);
+            // No room for a 26th id. What the walk passes over there needs no path; a component
+            // it would take cannot be placed or read, and leaving it out would lose it unnoticed.
+            ProMdl model = nullptr;
+            ProErrors status = placedModel(feature, model);
             if (status != PRO_TK_NO_ERROR) {
                 return status;
             }
-            return type == PRO_FEAT_COMPONENT ? ProErrors{TARVELO_NESTING_TOO_DEEP}
-                                              : ProErrors{PRO_TK_NO_ERROR};
+            return model == nullptr ? ProErrors{PRO_TK_NO_ERROR}
+                                    : ProErrors{TARVELO_NESTING_TOO_DEEP};
         }
         path.comp_id_table[path.table_num] = feature->id;
         ++path.table_num;

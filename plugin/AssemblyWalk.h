@@ -9,8 +9,10 @@ namespace Velmora {
 
 // Action of ProSolidFeatVisit; data is handed on unchanged to the nested walks. 0 lets the walk
 // go on and leaves the path and the node stack as they were before the feature. A component
-// below the 25 levels a component path holds ends the walk with TARVELO_NESTING_TOO_DEEP; a
-// component whose model is neither an assembly nor a part with TARVELO_MODEL_NOT_USABLE.
+// that would be taken (shown, not hidden, its model found) below the 25 levels a component path
+// holds ends the walk with TARVELO_NESTING_TOO_DEEP; one that is passed over there is passed over
+// as anywhere else. A component whose model is neither an assembly nor a part ends it with
+// TARVELO_MODEL_NOT_USABLE.
 ProErrors visitAssemblyFeature(ProFeature* feature, ProErrors status, ProAppData data);
 
 } // namespace Velmora

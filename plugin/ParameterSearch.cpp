@@ -90,6 +90,42 @@ ProErrors visitItemParameters(ProModelitem& item, int* index) {
     return status == PRO_TK_E_NOT_FOUND ? PRO_TK_NO_ERROR : status;
 }
 
+// The CTI of the feature that made the item, else of that feature's direct parents, the last
+// in the host's list first. What the host does not find (the feature, its parent list, one
+// parent) leaves nothing to search there; the body's CTI then stands in.
+ProErrors searchFeatureAndParents(ExtractionContext& context, ProGeomitem& item) {
+    ProFeature feature{};
+    ProErrors status = ProGeomitemFeatureGet(&item, &feature);
+    if (status != PRO_TK_NO_ERROR) {
+        return status == PRO_TK_E_NOT_FOUND ? PRO_TK_NO_ERROR : status;
+    }
+    status = visitItemParameters(feature, nullptr);
+    if (status != PRO_TK_NO_ERROR || context.foundCti != -1) {
+        return status;
+    }
+    HostArrayOf<int> parents;
+    int count = 0;
+    status = ProFeatureParentsGet(&feature, parents.out(), &count);
+    if (status != PRO_TK_NO_ERROR) {
+        return status == PRO_TK_E_NOT_FOUND ? PRO_TK_NO_ERROR : status;
+    }
+    for (int i = count - 1; i >= 0 && context.foundCti == -1; --i) {
+        ProFeature parent{};
+        status = ProFeatureInit(*context.partModel, parents[i], &parent);
+        if (status == PRO_TK_E_NOT_FOUND) {
+            continue;
+        }
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        status = visitItemParameters(parent, nullptr);
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+    }
+    return parents.release();
+}
+
 } // namespace
 
 ProErrors visitParameter(ProParameter* parameter, ProErrors /*status*/, ProAppData data) {
@@ -176,38 +212,9 @@ ProErrors lookupGeometryCti(ProGeomitem& item, bool ownFirst, int& cti) {
         }
     }
     if (context->foundCti == -1) {
-        ProFeature feature{};
-        status = ProGeomitemFeatureGet(&item, &feature);
+        status = searchFeatureAndParents(*context, item);
         if (status != PRO_TK_NO_ERROR) {
             return status;
-        }
-        status = visitItemParameters(feature, nullptr);
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
-        }
-        if (context->foundCti == -1) {
-            HostArrayOf<int> parents;
-            int count = 0;
-            status = ProFeatureParentsGet(&feature, parents.out(), &count);
-            if (status != PRO_TK_NO_ERROR) {
-                return status;
-            }
-            // The last parent in the host's list counts most; only direct parents are searched.
-            for (int i = count - 1; i >= 0 && context->foundCti == -1; --i) {
-                ProFeature parent{};
-                status = ProFeatureInit(*context->partModel, parents[i], &parent);
-                if (status != PRO_TK_NO_ERROR) {
-                    return status;
-                }
-                status = visitItemParameters(parent, nullptr);
-                if (status != PRO_TK_NO_ERROR) {
-                    return status;
-                }
-            }
-            status = parents.release();
-            if (status != PRO_TK_NO_ERROR) {
-                return status;
-            }
         }
     }
     cti = context->foundCti >= 0 ? context->foundCti : context->currentBodyCti;

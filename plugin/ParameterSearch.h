@@ -34,7 +34,8 @@ ProErrors readParameterEntries(ProModelitem& item, ParameterScope scope, int* ct
 // The CTI of a surface's geometry item (ownFirst: its own parameters first) or of a facet set
 // (not ownFirst): the first non-negative integer CTI among the item's own parameters, its
 // feature's, its feature's direct parents' from the last to the first; else the current body's
-// CTI. On 0 the result is in cti; on any other status cti is left alone.
+// CTI. A feature, parent list or parent that the host does not find is not searched. On 0 the
+// result is in cti; on any other status cti is left alone.
 ProErrors lookupGeometryCti(ProGeomitem& item, bool ownFirst, int& cti);
 
 } // namespace Velmora

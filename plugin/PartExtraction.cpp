@@ -72,26 +72,29 @@ ProErrors collectTriangles(ExtractionContext& context, Occurrence& occurrence, P
         context.tessellationFailed = false;
     });
 
-    ProErrors status = ProSolidBodySurfaceVisit(&handle, visitBodySurface, nullptr);
-    if (context.tessellationFailed) {
-        // The warning's failure counts; a shown warning does not hide the visit's own status.
-        ProErrors shown = warnOnce(context.warnedTessellationFailed,
-                                   "WarningSurfaceTessellationFailed %0s", occurrence.plainName);
-        if (shown != PRO_TK_NO_ERROR) {
-            return shown;
+    // A surface or facet set left out is warned about after the visit that left it out. The
+    // warning's failure counts; a shown warning does not hide the visit's own status.
+    auto visited = [&context, &occurrence](ProErrors status) -> ProErrors {
+        if (context.tessellationFailed) {
+            ProErrors shown =
+                warnOnce(context.warnedTessellationFailed, "WarningSurfaceTessellationFailed %0s",
+                         occurrence.plainName);
+            if (shown != PRO_TK_NO_ERROR) {
+                return shown;
+            }
         }
-    }
-    if (status != PRO_TK_NO_ERROR && status != PRO_TK_E_NOT_FOUND) {
+        return status == PRO_TK_E_NOT_FOUND ? PRO_TK_NO_ERROR : status;
+    };
+    ProErrors status = visited(ProSolidBodySurfaceVisit(&handle, visitBodySurface, nullptr));
+    if (status != PRO_TK_NO_ERROR) {
         return status;
     }
-    status = ProSolidFacetsetVisit(*occurrence.model, visitFacetSet, acceptFacetSet, nullptr);
-    if (status != PRO_TK_NO_ERROR && status != PRO_TK_E_NOT_FOUND) {
-        return status;
-    }
-    return PRO_TK_NO_ERROR;
+    return visited(
+        ProSolidFacetsetVisit(*occurrence.model, visitFacetSet, acceptFacetSet, nullptr));
 }
 
-// Steps 9 to 13: the part record, its bodies and their meshes; stored when a body is kept.
+// Builds the part record with its CTI, attributes and kept bodies, each welded into its mesh,
+// and stores it in the model when at least one body is kept.
 ProErrors readPart(ExtractionContext& context, Occurrence& occurrence, ProModelitem& partItem,
                    const std::string& partName) {
     KorvaneGeometry::SinglePart part;

@@ -6,6 +6,9 @@
 #include "ParameterSearch.h"
 #include "ProFunctions.h"
 
+#include <cstddef>
+#include <vector>
+
 namespace Velmora {
 
 namespace {
@@ -57,12 +60,45 @@ ProErrors surfaceLeftOut(ExtractionContext& context) {
     return PRO_TK_NO_ERROR;
 }
 
+// The part extraction sets all of these for one body's visits.
+bool readingBody(const ExtractionContext& context) {
+    return context.currentBody != nullptr && context.collector != nullptr &&
+           context.partModel != nullptr && context.partUnitName != nullptr &&
+           context.partUnitFactor != nullptr;
+}
+
+// How far the current body's records and triangles reached before one surface or facet set.
+struct BodyMark {
+    std::size_t surfaces;
+    std::size_t points;
+    std::size_t triangles;
+};
+
+BodyMark markOf(const ExtractionContext& context) {
+    return {context.currentBody->surfaces.size(), context.collector->points.size(),
+            context.collector->triangles.size()};
+}
+
+// Takes back the record and the triangles added since the mark: the next record takes the left
+// out one's index, so every triangle kept still names its own record.
+ProErrors leaveOut(ExtractionContext& context, const BodyMark& mark) {
+    auto cut = [](auto& list, std::size_t size) {
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(size), list.end());
+    };
+    cut(context.currentBody->surfaces, mark.surfaces);
+    cut(context.collector->points, mark.points);
+    cut(context.collector->triangles, mark.triangles);
+    return surfaceLeftOut(context);
+}
+
+// The host's "not found" for one surface's or facet set's own data leaves that item out; handed
+// back to the host it would end the visit as if the body had nothing more, and the part
+// extraction would take the body as complete.
+ProErrors leftOutWhenNotFound(ExtractionContext& context, const BodyMark& mark, ProErrors status) {
+    return status == PRO_TK_E_NOT_FOUND ? leaveOut(context, mark) : status;
+}
+
 ProErrors tessellateSurface(ExtractionContext& context, ProSurface surface) {
-    if (context.currentBody == nullptr || context.collector == nullptr ||
-        context.partModel == nullptr || context.partUnitName == nullptr ||
-        context.partUnitFactor == nullptr) {
-        return PRO_TK_BAD_CONTEXT;
-    }
     // The chord height is the top model's length; the part's own unit plays no part here.
     const double chordHeight = context.options->chordHeight / context.rootUnitFactor;
     const double angleControl = context.options->angleControl;
@@ -199,8 +235,7 @@ void fillFromType(KorvaneGeometry::Surface& record, int type, const ProSurfaceda
     }
 }
 
-ProErrors readFacet(ExtractionContext& context, ProFacet* facet,
-                    const KorvaneGeometry::Surface& record) {
+ProErrors readFacet(ExtractionContext& context, ProFacet* facet, const FacetSetReading& reading) {
     if (context.collector == nullptr) {
         return PRO_TK_BAD_CONTEXT;
     }
@@ -220,7 +255,7 @@ ProErrors readFacet(ExtractionContext& context, ProFacet* facet,
         }
     }
     context.collector->addTriangle(toPoint(points[0]), toPoint(points[1]), toPoint(points[2]),
-                                   record.index);
+                                   reading.index);
     return vertices.release();
 }
 
@@ -276,16 +311,21 @@ ProErrors fillSurfaceRecord(const ProMdl* model, const ProSurface* surface,
 ProErrors visitBodySurface(ProSurface surface, ProErrors /*status*/, ProAppData /*data*/) {
     return guardHostCallback([&]() -> ProErrors {
         ExtractionContext* context = g_extractionContext.get();
-        return context == nullptr ? PRO_TK_BAD_CONTEXT : tessellateSurface(*context, surface);
+        if (context == nullptr || !readingBody(*context)) {
+            return PRO_TK_BAD_CONTEXT;
+        }
+        const BodyMark mark = markOf(*context);
+        return leftOutWhenNotFound(*context, mark, tessellateSurface(*context, surface));
     });
 }
 
 ProErrors visitFacetSet(ProFacetset* set, ProErrors /*status*/, ProAppData /*data*/) {
     return guardHostCallback([&]() -> ProErrors {
         ExtractionContext* context = g_extractionContext.get();
-        if (context == nullptr || context->currentBody == nullptr || set == nullptr) {
+        if (context == nullptr || !readingBody(*context) || set == nullptr) {
             return PRO_TK_BAD_CONTEXT;
         }
+        const BodyMark mark = markOf(*context);
         std::vector<KorvaneGeometry::Surface>& surfaces = context->currentBody->surfaces;
         const int index = static_cast<int>(surfaces.size());
         surfaces.emplace_back();
@@ -296,11 +336,14 @@ ProErrors visitFacetSet(ProFacetset* set, ProErrors /*status*/, ProAppData /*dat
         record.colour = KorvaneGeometry::kNoColour;
         // The facet set's own parameters are not searched.
         ProErrors status = lookupGeometryCti(*set, false, record.cti);
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
+        if (status == PRO_TK_NO_ERROR) {
+            FacetSetReading reading{index};
+            status = ProFacetsetFacetVisit(set, visitFacet, acceptFacet, &reading);
+            if (status == PRO_TK_E_NOT_FOUND && !reading.facetNotFound) {
+                status = PRO_TK_NO_ERROR; // no facets: the record stays, like a surface's
+            }
         }
-        // Nothing is appended to the body while its facets are visited, so the record stays put.
-        return ProFacetsetFacetVisit(set, visitFacet, acceptFacet, &record);
+        return leftOutWhenNotFound(*context, mark, status);
     });
 }
 
@@ -314,7 +357,10 @@ ProErrors visitFacet(ProFacet* facet, ProErrors /*status*/, ProAppData data) {
         if (context == nullptr || data == nullptr) {
             return PRO_TK_BAD_CONTEXT;
         }
-        return readFacet(*context, facet, *static_cast<const KorvaneGeometry::Surface*>(data));
+        auto& reading = *static_cast<FacetSetReading*>(data);
+        const ProErrors status = readFacet(*context, facet, reading);
+        reading.facetNotFound = status == PRO_TK_E_NOT_FOUND;
+        return status;
     });
 }
 

@@ -10,8 +10,9 @@
 namespace Velmora {
 
 // Action of ProSolidBodySurfaceVisit. A surface the host cannot tessellate (-1, -68, a null
-// array, a facet that refers outside the vertex array) is left out and sets
-// ExtractionContext::tessellationFailed; 0 then. Any other failure ends the visit.
+// array, a facet that refers outside the vertex array) or for which it does not find a piece of
+// its own data (PRO_TK_E_NOT_FOUND from any of its calls) is left out, record and triangles, and
+// sets ExtractionContext::tessellationFailed; 0 then. Any other failure ends the visit.
 ProErrors visitBodySurface(ProSurface surface, ProErrors status, ProAppData data);
 
 // CTI, colour, kind and analytic data of one surface, lengths in the part's unit as the host
@@ -20,11 +21,20 @@ ProErrors visitBodySurface(ProSurface surface, ProErrors status, ProAppData data
 ProErrors fillSurfaceRecord(const ProMdl* model, const ProSurface* surface,
                             KorvaneGeometry::Surface& record);
 
-// Action and filter of ProSolidFacetsetVisit; every facet set is visited.
+// Action and filter of ProSolidFacetsetVisit; every facet set is visited. A set without facets
+// keeps its record; one for which the host does not find a piece of its data is left out as a
+// surface is.
 ProErrors visitFacetSet(ProFacetset* set, ProErrors status, ProAppData data);
 ProErrors acceptFacetSet(ProFacetset* set, ProAppData data);
 
-// Action and filter of ProFacetsetFacetVisit; data is the facet set's Surface record.
+// What the facets of one set need and tell: the index of the set's record, and whether a facet
+// ended the visit because the host did not find its data.
+struct FacetSetReading {
+    int index;
+    bool facetNotFound = false;
+};
+
+// Action and filter of ProFacetsetFacetVisit; data is the set's FacetSetReading.
 ProErrors visitFacet(ProFacet* facet, ProErrors status, ProAppData data);
 ProErrors acceptFacet(ProFacet* facet, ProAppData data);
 

@@ -112,6 +112,19 @@ TEST(TriangleCollector, EveryTriangleRefersToItsOwnThreePoints) {
     EXPECT_EQ(cornersOf(collector.triangles), (std::vector<Corners>{{0, 1, 2, 2}, {3, 4, 5, 0}}));
 }
 
+TEST(TriangleCollector, CornersTakenFromItsOwnPointsSurviveTheirStorageMoving) {
+    TriangleCollector collector;
+    collector.addTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 2);
+    // With the storage full, the first append of the next triangle moves every point, so the
+    // corners below would refer to freed memory unless they are copied first.
+    collector.points.shrink_to_fit();
+    ASSERT_EQ(collector.points.capacity(), collector.points.size());
+    collector.addTriangle(collector.points[2], collector.points[0], collector.points[1], 5);
+    expectPoints(collector.points,
+                 {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 1, 0}, {0, 0, 0}, {1, 0, 0}});
+    EXPECT_EQ(cornersOf(collector.triangles), (std::vector<Corners>{{0, 1, 2, 2}, {3, 4, 5, 5}}));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Welding
 

@@ -110,22 +110,10 @@ TEST_F(WalkTest, AComponentOfAnotherModelTypeEndsTheExtraction) {
     EXPECT_EQ(target.components.size(), 1u); // what was added stays for the caller to discard
 }
 
-// A chain of assemblies L1 ... Ln below the root, the last holding the part: the part's
-// component feature sits on level n + 1.
-void buildChain(Hostsim::Session& session, int levels, bool withPart = true) {
-    Hostsim::Model& root = session.addAssembly(L"L0").setUnit(L"mm");
-    session.setCurrent(&root);
-    Hostsim::Model* above = &root;
-    for (int i = 1; i <= levels; ++i) {
-        const std::wstring name = L"L" + std::to_wstring(i);
-        Hostsim::Model& next = session.addAssembly(name).setUnit(L"mm");
-        next.addFeature(923); // a datum on every level
-        above->addComponent(name, translationMatrix(1, 0, 0));
-        above = &next;
-    }
-    if (withPart) {
-        above->addComponent(L"P", translationMatrix(0, 0, 1));
-    }
+// A chain of 'levels' assemblies below the root, the last holding the part: the part's
+// component feature sits on level levels + 1.
+void buildChain(Hostsim::Session& session, int levels) {
+    HostTest::addAssemblyChain(session, levels).addComponent(L"P", translationMatrix(0, 0, 1));
 }
 
 TEST_F(WalkTest, TwentyFiveLevelsComplete) {
@@ -149,11 +137,49 @@ TEST_F(WalkTest, AComponentOnATwentySixthLevelEndsTheExtractionClearly) {
     EXPECT_TRUE(target.components.empty());
 }
 
-TEST_F(WalkTest, DatumsOnTheTwentySixthLevelAreNoProblem) {
-    boxPart(L"P");
-    buildChain(session, 25, false); // the deepest assembly holds a datum only
-    ASSERT_EQ(run(), PRO_TK_NO_ERROR);
-    EXPECT_EQ(target.nodes.size(), 26u);
+struct DeepCase {
+    const char* label;
+    void (*add)(Hostsim::Model& deepest); // what the 26th level holds after a datum
+    ProErrors status;
+};
+
+TEST_F(WalkTest, OnlyAComponentThatWouldBeTakenEndsTheExtractionOnTheTwentySixthLevel) {
+    const DeepCase cases[] = {
+        {"a datum only", [](Hostsim::Model&) {}, PRO_TK_NO_ERROR},
+        {"a hidden component", [](Hostsim::Model& m) { m.addComponent(L"P").hidden = true; },
+         PRO_TK_NO_ERROR},
+        {"an invisible component", [](Hostsim::Model& m) { m.addComponent(L"P").visible = false; },
+         PRO_TK_NO_ERROR},
+        {"a component whose model is not found",
+         [](Hostsim::Model& m) { m.addComponent(L"P").componentModel.reset(); }, PRO_TK_NO_ERROR},
+        {"all of them, then a shown component",
+         [](Hostsim::Model& m) {
+             m.addComponent(L"P").hidden = true;
+             m.addComponent(L"P").visible = false;
+             m.addComponent(L"P").componentModel.reset();
+             m.addComponent(L"P", translationMatrix(3, 0, 0));
+         },
+         TARVELO_NESTING_TOO_DEEP},
+    };
+    for (const DeepCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        Hostsim::Session fresh;
+        HostTest::RuntimeAttachment attach(fresh);
+        HostTest::addBoxPart(fresh, L"P");
+        Hostsim::Model& deepest = HostTest::addAssemblyChain(fresh, 25);
+        // A part on the first level, so that a finished walk has something to show.
+        fresh.current()->addComponent(L"P", translationMatrix(0, 7, 0));
+        c.add(deepest);
+        KorvaneGeometry::CAD_Assembly model;
+        EXPECT_EQ(Velmora::CreoImport::computeAssembly(model, options), c.status);
+        EXPECT_EQ(model.nodes.size(), 26u);
+        if (c.status == PRO_TK_NO_ERROR) {
+            ASSERT_EQ(model.components.size(), 1u);
+            EXPECT_EQ(model.components[0].matrix[7], 7.0);
+        }
+        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+        EXPECT_TRUE(fresh.ledger().violations().empty()) << fresh.ledger().report();
+    }
 }
 
 } // namespace

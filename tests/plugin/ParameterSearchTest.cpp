@@ -319,6 +319,46 @@ TEST_F(GeometryCtiTest, AFacetSetStartsWithItsFeature) {
     EXPECT_EQ(result, 250);
 }
 
+struct NotFoundCase {
+    const char* label;
+    const char* function;
+    std::string item; // empty: every call
+    std::optional<int> ofFeature;
+    int expected;
+};
+
+TEST_F(GeometryCtiTest, WhatTheHostDoesNotFindIsNotSearched) {
+    firstParent.parameters = {cti(300)};
+    lastParent.parameters = {cti(400)};
+    const NotFoundCase cases[] = {
+        {"the making feature", "ProGeomitemFeatureGet", "", 9, 250},
+        {"the parent list", "ProFeatureParentsGet", "", std::nullopt, 250},
+        {"the last parent", "ProFeatureInit", "P#" + std::to_string(lastParent.id), std::nullopt,
+         300},
+        {"every parent", "ProFeatureInit", "", std::nullopt, 250},
+    };
+    for (const NotFoundCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        session.faults().clear();
+        if (c.item.empty()) {
+            session.faults().always(c.function, PRO_TK_E_NOT_FOUND);
+        } else {
+            session.faults().forItem(c.function, c.item, PRO_TK_E_NOT_FOUND);
+        }
+        feature.parameters.clear();
+        if (c.ofFeature) {
+            feature.parameters.push_back(cti(*c.ofFeature));
+        }
+        for (ProType type : {PRO_SURFACE, PRO_FACET_SET}) {
+            const int id = type == PRO_SURFACE ? surface.id : facetSet.id;
+            int result = 55;
+            EXPECT_EQ(lookup(type, id, type == PRO_SURFACE, result, 250), PRO_TK_NO_ERROR);
+            EXPECT_EQ(result, c.expected);
+            expectLedgerClean();
+        }
+    }
+}
+
 struct LookupFault {
     const char* function;
     std::string item; // empty: every call
@@ -333,7 +373,7 @@ TEST_F(GeometryCtiTest, EveryFailureIsHandedBackAndTheParentIdsAreReleased) {
         {"ProGeomitemFeatureGet", "", -1, 0},
         {"ProParameterVisit", "P#" + std::to_string(feature.id), -8, 0},
         {"ProFeatureParentsGet", "", -1, 0},
-        {"ProFeatureInit", "", PRO_TK_E_NOT_FOUND, 0},
+        {"ProFeatureInit", "", -1, 0},
         {"ProParameterVisit", parentKey, -2, 0},
         {"ProArrayFree", "", -2, 1},
     };

@@ -232,19 +232,36 @@ TEST_F(PartTest, LengthsAreMillimetresOfTheTopModel) {
     }
 }
 
-TEST_F(PartTest, ATessellationFailureKeepsTheBodysOtherTriangles) {
-    Hostsim::Model& p = boxPart(L"P", {{{0, 0, 0}, {1, 1, 1}}, {{2, 0, 0}, {3, 1, 1}}});
+TEST_F(PartTest, AnItemLeftOutIsWarnedAboutOnceAndTheBodyKeepsItsOtherTriangles) {
+    // In each of its two bodies, P has a surface that cannot be tessellated; Q's facet set, which
+    // each of its bodies reads, cannot be read.
+    Hostsim::Model& a = assembly(L"A");
+    const std::vector<std::pair<Hostsim::Point, Hostsim::Point>> boxes = {{{0, 0, 0}, {1, 1, 1}},
+                                                                          {{2, 0, 0}, {3, 1, 1}}};
+    Hostsim::Model& p = boxPart(L"P", boxes);
     for (Hostsim::Body& b : p.bodies) {
         Hostsim::Surface& bad = b.addSurface(PRO_SRF_PLANE);
         bad.featureId = p.features[0].id;
         bad.tessellationStatus = PRO_TK_INCOMPLETE_TESS;
     }
+    Hostsim::Model& q = boxPart(L"Q", boxes);
+    Hostsim::FacetSet& set = q.addFacetSet(q.features[0].id);
+    set.facets = {{Hostsim::Point{0, 0, 5}, Hostsim::Point{1, 0, 5}, Hostsim::Point{0, 1, 5}}};
+    session.faults().forItem("ProFacetVerticesGet", "Q#" + std::to_string(set.id) + ".0",
+                             PRO_TK_E_NOT_FOUND);
+    a.addComponent(L"P");
+    a.addComponent(L"Q", translationMatrix(5, 0, 0));
     ASSERT_EQ(run(), PRO_TK_NO_ERROR);
-    EXPECT_EQ(warnings(), std::vector<std::string>{"WarningSurfaceTessellationFailed %0s"});
-    ASSERT_EQ(target.parts.size(), 1u);
-    for (const KorvaneGeometry::SolidBody& b : target.parts[0].bodies) {
-        EXPECT_EQ(b.surfaces.size(), 6u);
-        EXPECT_EQ(b.mesh.triangles.size(), 12u);
+    EXPECT_EQ(warnings(), (std::vector<std::string>{"WarningSurfaceTessellationFailed %0s",
+                                                    "WarningSurfaceTessellationFailed %0s"}));
+    EXPECT_EQ(warningNames(), (std::vector<std::string>{"P", "Q"}));
+    EXPECT_EQ(partNames(), (std::vector<std::string>{"P", "Q"}));
+    for (const KorvaneGeometry::SinglePart& part : target.parts) {
+        ASSERT_EQ(part.bodies.size(), 2u);
+        for (const KorvaneGeometry::SolidBody& b : part.bodies) {
+            EXPECT_EQ(b.surfaces.size(), 6u);
+            EXPECT_EQ(b.mesh.triangles.size(), 12u);
+        }
     }
 }
 

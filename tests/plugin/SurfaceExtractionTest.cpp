@@ -47,6 +47,17 @@ protected:
         return r;
     }
 
+    // Starts a case afresh: no host surfaces or facet sets, an empty body and collector, no
+    // faults.
+    void startOver() {
+        hostBody.surfaces.clear();
+        part.facetSets.clear();
+        body = {};
+        collector.points.clear();
+        collector.triangles.clear();
+        session.faults().clear();
+    }
+
     std::vector<int> triangleSurfaces() const {
         std::vector<int> out;
         for (const KorvaneGeometry::Triangle& t : collector.triangles) {
@@ -64,10 +75,17 @@ void expectPoint(const Point3& p, double x, double y, double z) {
 
 struct SkipCase {
     const char* label;
-    void (*spoil)(Hostsim::Surface&);
+    void (*spoil)(Hostsim::Surface&); // null: the surface itself is sound
+    // A function that answers "not found" for the middle surface: on its n-th call, or with
+    // onCall 0 on its call for that surface.
+    const char* notFound = nullptr;
+    int onCall = 0;
+    std::size_t leftWithHost = 0; // blocks a refused release leaves with the host
 };
 
-TEST_F(SurfaceTest, ASurfaceThatCannotBeTessellatedIsLeftOutAndFlagged) {
+// The middle one of three surfaces cannot be read: the other two keep consecutive records and
+// their own triangles. Functions without an item key count calls (two array sizes per surface).
+TEST_F(SurfaceTest, ASurfaceThatCannotBeReadIsLeftOutAndFlagged) {
     const SkipCase cases[] = {
         {"incomplete tessellation", [](Hostsim::Surface& s) { s.tessellationStatus = -68; }},
         {"general error", [](Hostsim::Surface& s) { s.tessellationStatus = -1; }},
@@ -81,25 +99,50 @@ TEST_F(SurfaceTest, ASurfaceThatCannotBeTessellatedIsLeftOutAndFlagged) {
          [](Hostsim::Surface& s) {
              s.tessellation->facets.push_back({-1, 2, 1});
          }},
+        // What the host does not find for the surface itself.
+        {"tessellation not found", [](Hostsim::Surface& s) { s.tessellationStatus = -4; }},
+        {"vertex array not found", nullptr, "ProTessellationVerticesGet", 2},
+        {"facet array not found", nullptr, "ProTessellationFacetsGet", 2},
+        {"vertex count not found", nullptr, "ProArraySizeGet", 3},
+        {"facet count not found", nullptr, "ProArraySizeGet", 4},
+        {"appearance not found", nullptr, "ProSurfaceSideAppearancepropsGet"},
+        {"type not found", nullptr, "ProSurfaceTypeGet"},
+        {"data not found", nullptr, "ProSurfaceDataGet"},
+        // After its triangles were collected: they go with the record.
+        {"tessellation release answers not found", nullptr, "ProTessellationFree", 2, 1},
+        {"facet array release answers not found", nullptr, "ProArrayFree", 4, 1},
     };
     for (const SkipCase& c : cases) {
         SCOPED_TRACE(c.label);
-        hostBody.surfaces.clear();
-        body = {};
-        collector.points.clear();
-        collector.triangles.clear();
-        addSurface();
-        c.spoil(addSurface());
-        addSurface(PRO_SRF_CYL);
+        startOver();
+        addSurface().parameters = {cti(5)};
+        Hostsim::Surface& spoiled = addSurface();
+        spoiled.parameters = {cti(6)};
+        HostTest::addTriangleSurface(hostBody, {0, 0, 2}, {1, 0, 2}, {0, 1, 2}, PRO_SRF_CYL)
+            .parameters = {cti(7)};
+        if (c.spoil != nullptr) {
+            c.spoil(spoiled);
+        }
+        if (c.notFound != nullptr && c.onCall == 0) {
+            session.faults().forItem(c.notFound, session.key(spoiled), PRO_TK_E_NOT_FOUND);
+        } else if (c.notFound != nullptr) {
+            session.faults().onCall(c.notFound, c.onCall, PRO_TK_E_NOT_FOUND);
+        }
         Result r = visit();
         EXPECT_EQ(r.surfaces, PRO_TK_NO_ERROR);
         EXPECT_TRUE(context().tessellationFailed);
         ASSERT_EQ(body.surfaces.size(), 2u);
         EXPECT_EQ(body.surfaces[0].index, 0);
+        EXPECT_EQ(body.surfaces[0].cti, 5);
         EXPECT_EQ(body.surfaces[1].index, 1);
+        EXPECT_EQ(body.surfaces[1].cti, 7);
         EXPECT_EQ(body.surfaces[1].kind, KorvaneGeometry::SurfaceKindCylinder);
         EXPECT_EQ(triangleSurfaces(), (std::vector<int>{0, 1}));
-        expectLedgerClean();
+        ASSERT_EQ(collector.points.size(), 6u);
+        expectPoint(collector.points[3], 0, 0, 2);
+        EXPECT_EQ(session.ledger().outstanding(), c.leftWithHost) << session.ledger().report();
+        EXPECT_TRUE(session.ledger().violations().empty()) << session.ledger().report();
+        session.ledger().reset();
     }
 }
 
@@ -396,6 +439,14 @@ TEST_F(SurfaceTest, EveryWayOutReleasesWhatTheHostHandedOut) {
         {"ProFacetVerticesGet", 0, -2, 0, -2, 0},
         {"ProFacetvertexPointGet", 2, -2, 0, -2, 0},
         {"ProFacetverticesFree", 0, -2, 0, -2, 1},
+        // "Not found" leaves the surface or facet set out and lets the visit go on.
+        {"ProSurfaceTessellationGet", 0, -4, 0, 0, 0},
+        {"ProSurfaceTypeGet", 0, -4, 0, 0, 0},
+        {"ProGeomitemdataFree", 0, -4, 0, 0, 1},
+        {"ProTessellationFree", 0, -4, 0, 0, 1},
+        {"ProFacetVerticesGet", 0, -4, 0, 0, 0},
+        {"ProFacetvertexPointGet", 2, -4, 0, 0, 0},
+        {"ProFacetverticesFree", 0, -4, 0, 0, 1},
     };
     addSurface().parameters = {cti(5)}; // no parent list is fetched
     addFacetSet({{Point{0, 0, 5}, Point{1, 0, 5}, Point{0, 1, 5}}});
@@ -419,15 +470,90 @@ TEST_F(SurfaceTest, EveryWayOutReleasesWhatTheHostHandedOut) {
     }
 }
 
-TEST_F(SurfaceTest, AFacetSetWhoseCtiSearchFailsKeepsItsRecord) {
+TEST_F(SurfaceTest, AnItemWhoseFeatureIsNotFoundIsReadWithItsOwnOrTheBodysCti) {
+    // The host finds no feature for any of them (feature id 0).
+    Hostsim::Surface& plain = addSurface(PRO_SRF_CYL);
+    plain.appearance[0] = Hostsim::Colour{0.2, 0.4, 0.6};
+    Hostsim::Surface& own = addSurface();
+    own.parameters = {cti(7)};
     Hostsim::FacetSet& set = addFacetSet({{Point{0, 0, 5}, Point{1, 0, 5}, Point{0, 1, 5}}});
-    set.featureId = 0; // the host finds no feature for it
+    plain.featureId = own.featureId = set.featureId = 0;
+    Result r = visit("mm", 1.0, 250);
+    EXPECT_EQ(r.surfaces, PRO_TK_NO_ERROR);
+    EXPECT_EQ(r.facetSets, PRO_TK_NO_ERROR);
+    EXPECT_FALSE(context().tessellationFailed);
+    ASSERT_EQ(body.surfaces.size(), 3u);
+    EXPECT_EQ(body.surfaces[0].cti, 250);
+    EXPECT_EQ(body.surfaces[0].kind, KorvaneGeometry::SurfaceKindCylinder);
+    EXPECT_EQ(body.surfaces[0].colour, (KorvaneGeometry::Colour{0.2, 0.4, 0.6}));
+    EXPECT_TRUE(body.surfaces[0].orientationPositive);
+    EXPECT_EQ(body.surfaces[1].cti, 7);
+    EXPECT_EQ(body.surfaces[1].kind, KorvaneGeometry::SurfaceKindPlane);
+    EXPECT_EQ(body.surfaces[2].cti, 250);
+    EXPECT_EQ(body.surfaces[2].kind, KorvaneGeometry::SurfaceKindOther);
+    EXPECT_EQ(triangleSurfaces(), (std::vector<int>{0, 1, 2}));
+}
+
+struct FacetSkipCase {
+    const char* label;
+    const char* function;
+    int facet;  // of the middle set; -1: every call of the function
+    int onCall; // with facet -1: the n-th call (0: every call)
+    std::size_t leftWithHost;
+};
+
+// Of three facet sets, the middle one's second facet cannot be read: the set goes with the
+// triangle of its first facet, and the third set takes its record's index.
+TEST_F(SurfaceTest, AFacetSetThatCannotBeReadIsLeftOutAndFlagged) {
+    const FacetSkipCase cases[] = {
+        {"facet vertices not found", "ProFacetVerticesGet", 1, 0, 0},
+        {"facet point not found", "ProFacetvertexPointGet", 1, 0, 0},
+        {"vertex release answers not found", "ProFacetverticesFree", -1, 3, 1},
+    };
+    for (const FacetSkipCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        startOver();
+        addSurface();
+        addFacetSet({{Point{0, 0, 5}, Point{1, 0, 5}, Point{0, 1, 5}}});
+        Hostsim::FacetSet& spoiled =
+            addFacetSet({{Point{0, 0, 6}, Point{1, 0, 6}, Point{0, 1, 6}},
+                         {Point{0, 0, 7}, Point{1, 0, 7}, Point{0, 1, 7}}});
+        addFacetSet({{Point{0, 0, 8}, Point{1, 0, 8}, Point{0, 1, 8}}});
+        if (c.facet >= 0) {
+            session.faults().forItem(
+                c.function, "P#" + std::to_string(spoiled.id) + "." + std::to_string(c.facet),
+                PRO_TK_E_NOT_FOUND);
+        } else {
+            session.faults().onCall(c.function, c.onCall, PRO_TK_E_NOT_FOUND);
+        }
+        Result r = visit();
+        EXPECT_EQ(r.surfaces, PRO_TK_NO_ERROR);
+        EXPECT_EQ(r.facetSets, PRO_TK_NO_ERROR);
+        EXPECT_TRUE(context().tessellationFailed);
+        ASSERT_EQ(body.surfaces.size(), 3u);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(body.surfaces[static_cast<std::size_t>(i)].index, i);
+        }
+        EXPECT_EQ(triangleSurfaces(), (std::vector<int>{0, 1, 2}));
+        ASSERT_EQ(collector.points.size(), 9u);
+        expectPoint(collector.points[3], 0, 0, 5);
+        expectPoint(collector.points[6], 0, 0, 8);
+        EXPECT_EQ(session.ledger().outstanding(), c.leftWithHost) << session.ledger().report();
+        EXPECT_TRUE(session.ledger().violations().empty()) << session.ledger().report();
+        session.ledger().reset();
+    }
+}
+
+TEST_F(SurfaceTest, AFacetSetWithoutFacetsKeepsItsRecordAndTheNextIsRead) {
+    addFacetSet({});
+    addFacetSet({{Point{0, 0, 5}, Point{1, 0, 5}, Point{0, 1, 5}}});
     Result r = visit();
     EXPECT_EQ(r.surfaces, PRO_TK_E_NOT_FOUND); // the body has no surfaces
-    EXPECT_EQ(r.facetSets, PRO_TK_E_NOT_FOUND);
-    ASSERT_EQ(body.surfaces.size(), 1u);
+    EXPECT_EQ(r.facetSets, PRO_TK_NO_ERROR);
+    EXPECT_FALSE(context().tessellationFailed);
+    ASSERT_EQ(body.surfaces.size(), 2u);
     EXPECT_EQ(body.surfaces[0].kind, KorvaneGeometry::SurfaceKindOther);
-    EXPECT_TRUE(collector.triangles.empty());
+    EXPECT_EQ(triangleSurfaces(), std::vector<int>{1});
 }
 
 TEST_F(SurfaceTest, VisitorsOutsideAnExtractionRefuseToRun) {

@@ -57,6 +57,20 @@ addAssemblyOf(Hostsim::Session& session, const std::wstring& name,
     return assembly;
 }
 
+Hostsim::Model& addAssemblyChain(Hostsim::Session& session, int levels) {
+    Hostsim::Model& root = session.addAssembly(L"L0").setUnit(L"mm");
+    session.setCurrent(&root);
+    Hostsim::Model* above = &root;
+    for (int i = 1; i <= levels; ++i) {
+        const std::wstring name = L"L" + std::to_wstring(i);
+        Hostsim::Model& next = session.addAssembly(name).setUnit(L"mm");
+        next.addFeature(923);
+        above->addComponent(name, Hostsim::translationMatrix(1, 0, 0));
+        above = &next;
+    }
+    return *above;
+}
+
 Hostsim::Surface& addTriangleSurface(Hostsim::Body& body, const Hostsim::Point& a,
                                      const Hostsim::Point& b, const Hostsim::Point& c, int type) {
     Hostsim::Surface& s = body.addSurface(type);

@@ -52,6 +52,10 @@ Hostsim::Model& addCylinderPart(Hostsim::Session& session, const std::wstring& n
 Hostsim::Model&
 addAssemblyOf(Hostsim::Session& session, const std::wstring& name,
               const std::vector<std::pair<std::wstring, Hostsim::Matrix>>& components);
+// A chain of assemblies L1 ... Ln below the root L0, which becomes the current model: each
+// placed in the one above at (1, 0, 0) and holding a datum feature. A component of the last one
+// sits on level n + 1. The last assembly of the chain.
+Hostsim::Model& addAssemblyChain(Hostsim::Session& session, int levels);
 // A surface with an explicit tessellation of one facet; the facet is wound the host's way, so
 // that the corner order (f0, f2, f1) gives the triangle (a, b, c).
 Hostsim::Surface& addTriangleSurface(Hostsim::Body& body, const Hostsim::Point& a,
