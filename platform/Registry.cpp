@@ -7,13 +7,14 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 
 namespace {
 
-using Platform::KeyState;
 using Platform::RegistryValue;
 using Platform::StoreKey;
+using Platform::StoreStatus;
 
 // A key opened through RegOpenKeyExW or RegCreateKeyExW; the HKEY is its address.
 struct OpenKey {
@@ -21,7 +22,7 @@ struct OpenKey {
     REGSAM access = 0;
 };
 
-std::mutex g_mutex; // guards g_openKeys and serializes this process's changes of the store
+std::mutex g_mutex; // guards g_openKeys; the store's own lock keeps changes apart
 std::set<OpenKey*> g_openKeys;
 
 const char* predefinedRoot(HKEY handle) {
@@ -81,8 +82,25 @@ HKEY handOut(StoreKey key, REGSAM access) {
     return reinterpret_cast<HKEY>(raw);
 }
 
-LSTATUS stateError(KeyState state) {
-    return state == KeyState::Missing ? ERROR_FILE_NOT_FOUND : ERROR_REGISTRY_IO_FAILED;
+// The Windows code for what the store answered; missing is the code for a key that is not there.
+LSTATUS storeError(StoreStatus status, LSTATUS missing) {
+    switch (status) {
+    case StoreStatus::Ok:
+        return ERROR_SUCCESS;
+    case StoreStatus::Missing:
+        return missing;
+    case StoreStatus::Denied:
+    case StoreStatus::Unsafe:
+        return ERROR_ACCESS_DENIED;
+    case StoreStatus::NoLocation:
+        return ERROR_PATH_NOT_FOUND;
+    case StoreStatus::TooLarge:
+        return ERROR_FILE_TOO_LARGE;
+    case StoreStatus::Unreadable:
+    case StoreStatus::WriteFailed:
+        break;
+    }
+    return ERROR_REGISTRY_IO_FAILED;
 }
 
 std::vector<RegistryValue>::iterator findValue(std::vector<RegistryValue>& values,
@@ -93,20 +111,13 @@ std::vector<RegistryValue>::iterator findValue(std::vector<RegistryValue>& value
     });
 }
 
-// The stored values of an open key that grants the wanted access; the caller holds g_mutex.
-LSTATUS openValues(HKEY hKey, REGSAM wanted, StoreKey& key, std::vector<RegistryValue>& values) {
+// The key of an open handle that grants the wanted access; the caller holds g_mutex.
+LSTATUS handleKey(HKEY hKey, REGSAM wanted, StoreKey& key) {
     REGSAM access = 0;
     if (!resolveHandle(hKey, key, access)) {
         return ERROR_INVALID_HANDLE;
     }
-    if ((access & wanted) == 0) {
-        return ERROR_ACCESS_DENIED;
-    }
-    if (KeyState state = Platform::keyState(key); state != KeyState::Present) {
-        return state == KeyState::Missing ? ERROR_KEY_DELETED : ERROR_REGISTRY_IO_FAILED;
-    }
-    values = Platform::readValues(key);
-    return ERROR_SUCCESS;
+    return (access & wanted) == 0 ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
 }
 
 } // namespace
@@ -132,8 +143,8 @@ LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHK
     if (LSTATUS rc = subKey(hKey, lpSubKey, key, baseAccess); rc != ERROR_SUCCESS) {
         return rc;
     }
-    if (KeyState state = Platform::keyState(key); state != KeyState::Present) {
-        return stateError(state);
+    if (StoreStatus status = Platform::keyState(key); status != StoreStatus::Ok) {
+        return storeError(status, ERROR_FILE_NOT_FOUND);
     }
     *phkResult = handOut(std::move(key), samDesired);
     return ERROR_SUCCESS;
@@ -150,18 +161,16 @@ LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSA
     if (LSTATUS rc = subKey(hKey, lpSubKey, key, baseAccess); rc != ERROR_SUCCESS) {
         return rc;
     }
-    KeyState state = Platform::keyState(key);
-    if (state == KeyState::Unreadable) {
-        return ERROR_REGISTRY_IO_FAILED;
-    }
+    StoreStatus status = Platform::keyState(key);
     bool created = false;
-    if (state == KeyState::Missing) {
+    if (status == StoreStatus::Missing) {
         if ((baseAccess & KEY_CREATE_SUB_KEY) == 0) {
             return ERROR_ACCESS_DENIED;
         }
-        if (!Platform::createKey(key, created)) {
-            return ERROR_REGISTRY_IO_FAILED;
-        }
+        status = Platform::createKey(key, created);
+    }
+    if (status != StoreStatus::Ok) {
+        return storeError(status, ERROR_FILE_NOT_FOUND);
     }
     if (lpdwDisposition != nullptr) {
         *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -177,9 +186,18 @@ LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPD
     }
     std::lock_guard<std::mutex> lock(g_mutex);
     StoreKey key;
+    if (LSTATUS rc = handleKey(hKey, KEY_QUERY_VALUE, key); rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    // A key holds up to the store's limit of data; memory for it may run out, and nothing may
+    // throw into the caller.
     std::vector<RegistryValue> values;
-    if (LSTATUS status = openValues(hKey, KEY_QUERY_VALUE, key, values); status != ERROR_SUCCESS) {
-        return status;
+    try {
+        if (StoreStatus status = Platform::readValues(key, values); status != StoreStatus::Ok) {
+            return storeError(status, ERROR_KEY_DELETED);
+        }
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
     }
     auto value = findValue(values, toUnits(lpValueName));
     if (value == values.end()) {
@@ -212,19 +230,24 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwT
     }
     std::lock_guard<std::mutex> lock(g_mutex);
     StoreKey key;
-    std::vector<RegistryValue> values;
-    if (LSTATUS status = openValues(hKey, KEY_SET_VALUE, key, values); status != ERROR_SUCCESS) {
-        return status;
+    if (LSTATUS rc = handleKey(hKey, KEY_SET_VALUE, key); rc != ERROR_SUCCESS) {
+        return rc;
     }
     std::u16string name = toUnits(lpValueName);
-    auto value = findValue(values, name);
-    if (value == values.end()) {
-        values.push_back(RegistryValue{name, 0, {}});
-        value = values.end() - 1;
+    try {
+        StoreStatus status = Platform::updateValues(key, [&](std::vector<RegistryValue>& values) {
+            auto value = findValue(values, name);
+            if (value == values.end()) {
+                values.push_back(RegistryValue{name, 0, {}});
+                value = values.end() - 1;
+            }
+            value->type = dwType;
+            value->data.assign(lpData, lpData + cbData);
+        });
+        return storeError(status, ERROR_KEY_DELETED);
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
     }
-    value->type = dwType;
-    value->data.assign(lpData, lpData + cbData);
-    return Platform::writeValues(key, values) ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
 }
 
 LSTATUS RegCloseKey(HKEY hKey) {

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <system_error>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,10 +16,12 @@ namespace Platform {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr char kMagic[8] = {'T', 'V', 'R', 'E', 'G', 'K', 'E', 'Y'};
 constexpr std::uint32_t kVersion = 1;
-constexpr std::uintmax_t kMaxFileSize = 64u * 1024u * 1024u;
 constexpr const char* kValuesFileName = ".values";
+constexpr const char* kLockFileName = ".lock";
 
 std::uint64_t fnv1a(const unsigned char* data, std::size_t size) {
     std::uint64_t hash = 0xcbf29ce484222325ull;
@@ -76,6 +78,83 @@ private:
     std::size_t pos_ = 0;
 };
 
+char16_t foldUnit(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+// Names of a key's values, told apart as Windows does (ASCII letters without case), in time
+// linear in their number: open addressing over indices into the values, keyed by a hash of the
+// folded name, so that no folded copy is made.
+class FoldedNames {
+public:
+    FoldedNames(const std::vector<RegistryValue>& values, std::size_t expected) : values_(values) {
+        std::size_t size = 16;
+        while (size < 2 * expected) {
+            size *= 2;
+            --shift_;
+        }
+        slots_.assign(size, kEmpty);
+    }
+
+    // Adds values[index]; false when an earlier value has the same folded name.
+    bool add(std::size_t index) {
+        if (2 * (count_ + 1) > slots_.size()) {
+            grow();
+        }
+        const std::u16string& name = values_[index].name;
+        for (std::size_t slot = slotOf(name);; slot = (slot + 1) & (slots_.size() - 1)) {
+            if (slots_[slot] == kEmpty) {
+                slots_[slot] = index;
+                ++count_;
+                return true;
+            }
+            if (sameFolded(values_[slots_[slot]].name, name)) {
+                return false;
+            }
+        }
+    }
+
+private:
+    static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
+
+    // FNV-1a over the folded units, spread by a Fibonacci multiply: the table takes the top bits,
+    // which depend on every unit (FNV's low bits depend only on the units' low bits).
+    std::size_t slotOf(const std::u16string& name) const {
+        std::uint64_t h = 0xcbf29ce484222325ull;
+        for (char16_t c : name) {
+            h = (h ^ foldUnit(c)) * 0x100000001b3ull;
+        }
+        return static_cast<std::size_t>((h * 0x9e3779b97f4a7c15ull) >> shift_);
+    }
+
+    static bool sameFolded(const std::u16string& a, const std::u16string& b) {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(),
+                          [](char16_t x, char16_t y) { return foldUnit(x) == foldUnit(y); });
+    }
+
+    void grow() {
+        std::vector<std::size_t> old = std::move(slots_);
+        slots_.assign(old.size() * 2, kEmpty);
+        --shift_;
+        for (std::size_t index : old) {
+            if (index == kEmpty) {
+                continue;
+            }
+            std::size_t slot = slotOf(values_[index].name);
+            while (slots_[slot] != kEmpty) {
+                slot = (slot + 1) & (slots_.size() - 1);
+            }
+            slots_[slot] = index;
+        }
+    }
+
+    const std::vector<RegistryValue>& values_;
+    std::vector<std::size_t> slots_;
+    int shift_ = 60; // 64 minus the bits of a slot number
+    std::size_t count_ = 0;
+};
+
 std::string encodeComponent(const std::u16string& folded) {
     static const char* hex = "0123456789abcdef";
     std::string out;
@@ -107,45 +186,257 @@ bool writeAll(int fd, const unsigned char* data, std::size_t size) {
     return true;
 }
 
-// Writes the file beside its final place and renames it there, so that a reader sees either
-// the old or the new contents, never a part.
-bool replaceFile(const std::filesystem::path& target, const std::vector<unsigned char>& bytes) {
+// Closes a descriptor on every way out.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+
+    // Closes now; false when the close reported an error (a write that did not reach the file).
+    bool close() {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+StoreStatus statusOfErrno(int error) {
+    switch (error) {
+    case ENOENT:
+        return StoreStatus::Missing;
+    case EACCES:
+    case EPERM:
+        return StoreStatus::Denied;
+    default:
+        return StoreStatus::Unreadable;
+    }
+}
+
+// Flushes a folder's entries to disk; a file system that cannot sync folders answers EINVAL.
+bool syncFolder(const fs::path& dir) {
+    FileDescriptor fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.valid() && (::fsync(fd.get()) == 0 || errno == EINVAL);
+}
+
+// Writes the file beside its final place, flushes it and renames it there, then flushes the
+// folder: a reader sees either the old or the new contents, never a part, and so does the disk
+// after a crash.
+bool replaceFile(const fs::path& target, const std::vector<unsigned char>& bytes) {
     std::string temp = target.string() + ".tmp.XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
+    FileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!fd.valid()) {
         return false;
     }
-    bool ok = writeAll(fd, bytes.data(), bytes.size());
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), target.c_str()) == 0) {
-        return true;
+    bool ok = writeAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
+    ok = fd.close() && ok;
+    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
     }
-    ::unlink(temp.c_str());
-    return false;
+    return syncFolder(target.parent_path());
+}
+
+// A folder of the store: it must be ours and writable by nobody else. The store folder itself
+// may be reached through a link the user set up; inside the store nothing is a link.
+StoreStatus checkFolder(const fs::path& dir, bool followLink) {
+    struct stat info {};
+    if ((followLink ? ::stat(dir.c_str(), &info) : ::lstat(dir.c_str(), &info)) != 0) {
+        return statusOfErrno(errno);
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return StoreStatus::Unsafe;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return StoreStatus::Unreadable;
+    }
+    bool privateToUs = info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    return privateToUs ? StoreStatus::Ok : StoreStatus::Unsafe;
+}
+
+// Makes a missing folder private; an existing one must pass checkFolder.
+StoreStatus makeFolder(const fs::path& dir, bool followLink) {
+    if (::mkdir(dir.c_str(), 0700) != 0) {
+        return errno == EEXIST ? checkFolder(dir, followLink) : statusOfErrno(errno);
+    }
+    // The process's mask may have taken owner bits away as well.
+    if (::chmod(dir.c_str(), 0700) != 0 || !syncFolder(dir.parent_path())) {
+        return StoreStatus::WriteFailed;
+    }
+    return StoreStatus::Ok;
+}
+
+std::optional<fs::path> accountHome() {
+    std::vector<char> buffer(16384);
+    for (;;) {
+        passwd entry{};
+        passwd* found = nullptr;
+        int error = ::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (error != 0 || found == nullptr || entry.pw_dir == nullptr || entry.pw_dir[0] != '/') {
+            return std::nullopt;
+        }
+        return fs::path(entry.pw_dir);
+    }
+}
+
+// The usable store folder, made with its missing parents when make is set.
+StoreStatus storeFolder(bool make, fs::path& dir) {
+    std::optional<fs::path> location = registryStoreDirectory();
+    if (!location) {
+        return StoreStatus::NoLocation;
+    }
+    dir = *location;
+    if (make) {
+        fs::path partial;
+        for (const fs::path& part : dir) {
+            partial /= part;
+            struct stat info {};
+            if (::stat(partial.c_str(), &info) == 0) {
+                continue;
+            }
+            if (errno != ENOENT) {
+                return statusOfErrno(errno);
+            }
+            if (StoreStatus status = makeFolder(partial, true); status != StoreStatus::Ok) {
+                return status;
+            }
+        }
+    }
+    return checkFolder(dir, true);
+}
+
+// Checks, or makes when make is set, the folders from the root's down to the key's.
+StoreStatus keyFolders(const fs::path& store, const StoreKey& key, bool make, fs::path& dir) {
+    dir = store / key.root;
+    StoreStatus status = make ? makeFolder(dir, false) : checkFolder(dir, false);
+    for (std::size_t i = 0; i < key.components.size() && status == StoreStatus::Ok; ++i) {
+        dir /= encodeComponent(key.components[i]);
+        status = make ? makeFolder(dir, false) : checkFolder(dir, false);
+    }
+    return status;
+}
+
+StoreStatus readKeyFile(const fs::path& file, std::vector<RegistryValue>& values) {
+    values.clear();
+    // Not blocking: a pipe in the file's place must not hang the caller.
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd.valid()) {
+        return errno == ELOOP ? StoreStatus::Unreadable : statusOfErrno(errno);
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return StoreStatus::Unreadable;
+    }
+    if (static_cast<std::uintmax_t>(info.st_size) > kMaxKeyFileSize) {
+        return StoreStatus::TooLarge;
+    }
+    // One byte more than the size: a file that grows while it is read was not written by the
+    // store (which replaces files whole) and is not taken for a short, corrupt one.
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return statusOfErrno(errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (done == bytes.size()) {
+        return StoreStatus::Unreadable;
+    }
+    bytes.resize(done);
+    values = parseValues(bytes).value_or(std::vector<RegistryValue>{});
+    return StoreStatus::Ok;
+}
+
+// The store's advisory lock, held from construction to destruction; closing the descriptor
+// lets it go on every way out. Each holder opens the file anew, so threads exclude each other
+// as well as processes.
+class StoreLock {
+public:
+    explicit StoreLock(const fs::path& store)
+        : fd_(::open((store / kLockFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                     0600)) {
+        if (!fd_.valid()) {
+            status_ = statusOfErrno(errno) == StoreStatus::Denied ? StoreStatus::Denied
+                                                                  : StoreStatus::WriteFailed;
+            return;
+        }
+        while (::flock(fd_.get(), LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                return;
+            }
+        }
+        status_ = StoreStatus::Ok;
+    }
+
+    StoreStatus status() const { return status_; }
+
+private:
+    FileDescriptor fd_;
+    StoreStatus status_ = StoreStatus::WriteFailed;
+};
+
+// Finds the store folder (made when asked), takes the store's lock and runs work on the folder.
+StoreStatus underStoreLock(bool make, const std::function<StoreStatus(const fs::path&)>& work) {
+    fs::path store;
+    if (StoreStatus status = storeFolder(make, store); status != StoreStatus::Ok) {
+        return status;
+    }
+    StoreLock lock(store);
+    return lock.status() == StoreStatus::Ok ? work(store) : lock.status();
 }
 
 } // namespace
 
-std::filesystem::path registryStoreDirectory() {
+std::optional<fs::path> registryStoreDirectory() {
     if (const char* dir = std::getenv("TARVELO_REGISTRY_DIR"); dir != nullptr && *dir != '\0') {
-        return dir;
+        std::error_code error;
+        fs::path absolute = fs::absolute(dir, error);
+        if (error) {
+            return std::nullopt;
+        }
+        return absolute.lexically_normal();
     }
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/') {
-        return std::filesystem::path(config) / "tarvelo-registry";
+        return (fs::path(config) / "tarvelo-registry").lexically_normal();
     }
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return std::filesystem::path(home) / ".config" / "tarvelo-registry";
+    std::optional<fs::path> home;
+    if (const char* variable = std::getenv("HOME"); variable != nullptr && *variable == '/') {
+        home = variable;
+    } else {
+        home = accountHome();
     }
-    return std::filesystem::path("/tmp") / ("tarvelo-registry-" + std::to_string(::getuid()));
+    if (!home) {
+        return std::nullopt;
+    }
+    return (*home / ".config" / "tarvelo-registry").lexically_normal();
 }
 
 std::u16string foldName(const std::u16string& name) {
     std::u16string folded = name;
-    for (char16_t& c : folded) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        }
-    }
+    std::transform(folded.begin(), folded.end(), folded.begin(), foldUnit);
     return folded;
 }
 
@@ -170,75 +461,99 @@ std::optional<std::vector<std::u16string>> parseKeyPath(const std::u16string& pa
     return components;
 }
 
-std::filesystem::path keyDirectory(const StoreKey& key) {
-    std::filesystem::path dir = registryStoreDirectory() / key.root;
-    for (const std::u16string& component : key.components) {
-        dir /= encodeComponent(component);
+StoreStatus keyState(const StoreKey& key) {
+    fs::path store;
+    fs::path dir;
+    StoreStatus status = storeFolder(false, store);
+    if (status == StoreStatus::Ok) {
+        status = keyFolders(store, key, false, dir);
     }
-    return dir;
-}
-
-std::filesystem::path keyFile(const StoreKey& key) {
-    return keyDirectory(key) / kValuesFileName;
-}
-
-KeyState keyState(const StoreKey& key) {
     if (key.components.empty()) {
-        return KeyState::Present;
+        return status == StoreStatus::Missing ? StoreStatus::Ok : status;
+    }
+    if (status != StoreStatus::Ok) {
+        return status;
     }
     struct stat info {};
-    if (::stat(keyFile(key).c_str(), &info) == 0) {
-        return S_ISREG(info.st_mode) ? KeyState::Present : KeyState::Unreadable;
+    if (::lstat((dir / kValuesFileName).c_str(), &info) != 0) {
+        return statusOfErrno(errno);
     }
-    return errno == ENOENT ? KeyState::Missing : KeyState::Unreadable;
+    return S_ISREG(info.st_mode) ? StoreStatus::Ok : StoreStatus::Unreadable;
 }
 
-bool createKey(const StoreKey& key, bool& created) {
+StoreStatus createKey(const StoreKey& key, bool& created) {
     created = false;
-    StoreKey step{key.root, {}};
-    std::error_code error;
-    std::filesystem::create_directories(keyDirectory(step), error);
-    if (error) {
-        return false;
-    }
-    for (const std::u16string& component : key.components) {
-        step.components.push_back(component);
-        KeyState state = keyState(step);
-        if (state == KeyState::Unreadable) {
-            return false;
+    return underStoreLock(true, [&](const fs::path& store) {
+        fs::path dir = store / key.root;
+        if (StoreStatus status = makeFolder(dir, false); status != StoreStatus::Ok) {
+            return status;
         }
-        if (state == KeyState::Missing) {
-            std::filesystem::create_directories(keyDirectory(step), error);
-            if (error || !replaceFile(keyFile(step), serializeValues({}))) {
-                return false;
+        for (const std::u16string& component : key.components) {
+            dir /= encodeComponent(component);
+            if (StoreStatus status = makeFolder(dir, false); status != StoreStatus::Ok) {
+                return status;
             }
-            created = step.components.size() == key.components.size();
+            fs::path file = dir / kValuesFileName;
+            struct stat info {};
+            if (::lstat(file.c_str(), &info) == 0) {
+                if (!S_ISREG(info.st_mode)) {
+                    return StoreStatus::Unreadable;
+                }
+                created = false;
+                continue;
+            }
+            if (errno != ENOENT) {
+                return statusOfErrno(errno);
+            }
+            if (!replaceFile(file, serializeValues({}))) {
+                return StoreStatus::WriteFailed;
+            }
+            created = true;
         }
-    }
-    return true;
+        return StoreStatus::Ok;
+    });
 }
 
-std::vector<RegistryValue> readValues(const StoreKey& key) {
-    std::filesystem::path file = keyFile(key);
-    std::error_code error;
-    std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (error || size > kMaxFileSize) {
-        return {};
+StoreStatus readValues(const StoreKey& key, std::vector<RegistryValue>& values) {
+    values.clear();
+    fs::path store;
+    fs::path dir;
+    StoreStatus status = storeFolder(false, store);
+    if (status == StoreStatus::Ok) {
+        status = keyFolders(store, key, false, dir);
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return {};
+    if (status == StoreStatus::Ok) {
+        status = readKeyFile(dir / kValuesFileName, values);
     }
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return {};
-    }
-    return parseValues(bytes).value_or(std::vector<RegistryValue>{});
+    // A root holds no values until one is set.
+    return status == StoreStatus::Missing && key.components.empty() ? StoreStatus::Ok : status;
 }
 
-bool writeValues(const StoreKey& key, const std::vector<RegistryValue>& values) {
-    return replaceFile(keyFile(key), serializeValues(values));
+StoreStatus updateValues(const StoreKey& key,
+                         const std::function<void(std::vector<RegistryValue>&)>& change) {
+    // A root's folders are made on its first value; a key's exist while the key does.
+    bool root = key.components.empty();
+    return underStoreLock(root, [&](const fs::path& store) {
+        fs::path dir;
+        if (StoreStatus status = keyFolders(store, key, root, dir); status != StoreStatus::Ok) {
+            return status;
+        }
+        std::vector<RegistryValue> values;
+        StoreStatus status = readKeyFile(dir / kValuesFileName, values);
+        if (status == StoreStatus::Missing && root) {
+            status = StoreStatus::Ok;
+        }
+        if (status != StoreStatus::Ok) {
+            return status;
+        }
+        change(values);
+        std::vector<unsigned char> bytes = serializeValues(values);
+        if (bytes.size() > kMaxKeyFileSize) {
+            return StoreStatus::TooLarge;
+        }
+        return replaceFile(dir / kValuesFileName, bytes) ? StoreStatus::Ok
+                                                         : StoreStatus::WriteFailed;
+    });
 }
 
 std::vector<unsigned char> serializeValues(const std::vector<RegistryValue>& values) {
@@ -279,8 +594,13 @@ std::optional<std::vector<RegistryValue>> parseValues(const std::vector<unsigned
         !reader.u32(version) || version != kVersion || !reader.u32(count)) {
         return std::nullopt;
     }
+    // The count comes from the file: trust it no further than the bytes that follow, at least
+    // 12 per value.
+    const std::size_t expected = std::min<std::size_t>(count, body / 12);
     std::vector<RegistryValue> values;
-    std::vector<std::u16string> folded;
+    values.reserve(expected);
+    // A second value of the same name makes the file corrupt.
+    FoldedNames names(values, expected);
     for (std::uint32_t i = 0; i < count; ++i) {
         RegistryValue value;
         std::uint32_t nameUnits = 0;
@@ -289,21 +609,18 @@ std::optional<std::vector<RegistryValue>> parseValues(const std::vector<unsigned
         if (!reader.u32(nameUnits) || !reader.take(std::size_t{nameUnits} * 2, where)) {
             return std::nullopt;
         }
+        value.name.resize(nameUnits);
         for (std::uint32_t u = 0; u < nameUnits; ++u) {
-            value.name.push_back(static_cast<char16_t>(where[2 * u] | (where[2 * u + 1] << 8)));
+            value.name[u] = static_cast<char16_t>(where[2 * u] | (where[2 * u + 1] << 8));
         }
         if (!reader.u32(value.type) || !reader.u32(dataSize) || !reader.take(dataSize, where)) {
             return std::nullopt;
         }
         value.data.assign(where, where + dataSize);
-        std::u16string key = foldName(value.name);
-        for (const std::u16string& seen : folded) {
-            if (seen == key) {
-                return std::nullopt;
-            }
-        }
-        folded.push_back(std::move(key));
         values.push_back(std::move(value));
+        if (!names.add(values.size() - 1)) {
+            return std::nullopt;
+        }
     }
     if (!reader.atEnd()) {
         return std::nullopt;

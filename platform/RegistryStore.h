@@ -1,7 +1,11 @@
 // The file store behind the registry functions off Windows.
 //
 // Location: $TARVELO_REGISTRY_DIR, else $XDG_CONFIG_HOME/tarvelo-registry, else
-// $HOME/.config/tarvelo-registry; read anew on every call, so a test can point it elsewhere.
+// $HOME/.config/tarvelo-registry, else the same below the home folder of the user's account;
+// read anew on every call, so a test can point it elsewhere. The store folder and every folder in
+// it must belong to the effective user and be writable by nobody else: another user who could
+// make or change them could plant values, such as the program the plug-in starts. Folders the
+// store makes are private (0700).
 // Inside: one directory per root ("HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", ...), below it one
 // directory per key component, and in each key's directory the file ".values" that holds the
 // key's values. A key exists when its ".values" file does. Key and value names compare with ASCII
@@ -10,12 +14,16 @@
 //
 // ".values" layout, little-endian: "TVREGKEY", u32 version 1, u32 value count, per value (u32
 // name length in UTF-16 units, the name in UTF-16LE, u32 type, u32 data size, the raw data), then
-// the FNV-1a 64-bit hash of everything before it. A file that does not parse reads as a key with
-// no values. Files are replaced whole: written to a temporary file beside them, then renamed.
+// the FNV-1a 64-bit hash of everything before it. A file whose content does not parse reads as a
+// key with no values; a file that cannot be read at all is an error, so that no write replaces
+// values it never saw. Files are replaced whole: written to a temporary file beside them, flushed
+// to disk, renamed, and the folder flushed. Every change runs under an advisory lock on the
+// store's file ".lock", so that writers in several processes never drop each other's values.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,9 +43,23 @@ struct StoreKey {
     std::vector<std::u16string> components;
 };
 
-enum class KeyState { Present, Missing, Unreadable };
+// What a store operation came to.
+enum class StoreStatus {
+    Ok,
+    Missing,     // the key does not exist
+    Denied,      // the system refused access to the key's file or folder
+    Unsafe,      // the store folder or a folder in it belongs to another user or others can write
+    NoLocation,  // no folder for the store can be named
+    Unreadable,  // something else stands where the key's file or folder belongs, or an I/O error
+    TooLarge,    // the key's file is, or would become, larger than kMaxKeyFileSize
+    WriteFailed, // the key's file could not be replaced or flushed to disk
+};
 
-std::filesystem::path registryStoreDirectory();
+// The largest key file that is read, and so the largest that is written.
+inline constexpr std::uintmax_t kMaxKeyFileSize = 64u * 1024u * 1024u;
+
+// No value when none of the variables names a folder and the account has no home folder.
+std::optional<std::filesystem::path> registryStoreDirectory();
 
 // ASCII letters to lower case, everything else unchanged.
 std::u16string foldName(const std::u16string& name);
@@ -46,19 +68,19 @@ std::u16string foldName(const std::u16string& name);
 // component (leading, trailing or doubled backslash) gives no value.
 std::optional<std::vector<std::u16string>> parseKeyPath(const std::u16string& path);
 
-std::filesystem::path keyDirectory(const StoreKey& key);
-std::filesystem::path keyFile(const StoreKey& key);
-
-KeyState keyState(const StoreKey& key);
+// Ok when the key exists. A root always exists once the store's location is usable.
+StoreStatus keyState(const StoreKey& key);
 
 // Creates the key and every missing key above it. Sets created when the key itself was new.
-bool createKey(const StoreKey& key, bool& created);
+StoreStatus createKey(const StoreKey& key, bool& created);
 
-// The key's values; an unreadable or corrupt file gives none.
-std::vector<RegistryValue> readValues(const StoreKey& key);
+// The key's values; a file whose content is corrupt gives Ok and none.
+StoreStatus readValues(const StoreKey& key, std::vector<RegistryValue>& values);
 
-// Replaces the key's values atomically. False when the file could not be written.
-bool writeValues(const StoreKey& key, const std::vector<RegistryValue>& values);
+// Reads the key's values, lets change edit them and replaces the key's file with the result.
+// Nothing is written unless the key could be read and the result fits kMaxKeyFileSize.
+StoreStatus updateValues(const StoreKey& key,
+                         const std::function<void(std::vector<RegistryValue>&)>& change);
 
 std::vector<unsigned char> serializeValues(const std::vector<RegistryValue>& values);
 std::optional<std::vector<RegistryValue>> parseValues(const std::vector<unsigned char>& bytes);

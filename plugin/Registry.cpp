@@ -25,8 +25,9 @@ std::optional<std::string> readTarveloPath() {
     if (RegQueryValueExW(key, L"Path", nullptr, &type, buffer.data(), &size) != ERROR_SUCCESS) {
         return std::nullopt;
     }
-    // Only text names a directory; the text ends at its NUL or, without one, with the data.
-    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+    // Only text names a directory; the text ends at its NUL or, without one, with the data, so
+    // a multi-string gives its first string.
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) {
         return std::nullopt;
     }
     std::u16string units =

@@ -225,6 +225,15 @@ int main(int argc, char** argv) {
             }
         }
     } removeRegistry{temporaryRegistry, registryDir};
+    if (temporaryRegistry) {
+        // The store refuses a folder that others can write, whatever the process's mask left.
+        std::error_code error;
+        fs::permissions(registryDir, fs::perms::owner_all, fs::perm_options::replace, error);
+        if (error) {
+            std::cerr << "hostsim: registry folder: " << error.message() << '\n';
+            return 1;
+        }
+    }
 #endif
 
     std::cout << "module " << shown(module) << '\n';

@@ -8,14 +8,91 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
+#include <set>
+#include <string>
 #include <thread>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// A user other than root, for folders and processes of "another user" when the tests run as root.
+constexpr uid_t kOtherUser = 65534;
+
+// Runs body in a child process, as the given user when this process is root, and hands back
+// the codes the body returned. Several children can run at once.
+class ChildProcess {
+public:
+    ChildProcess(std::optional<uid_t> user, const std::function<std::vector<LSTATUS>()>& body) {
+        int channel[2] = {-1, -1};
+        if (::pipe(channel) != 0) {
+            ADD_FAILURE() << "no pipe for a child process";
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(channel[0]);
+            std::vector<LSTATUS> codes;
+            bool privileged = user && ::geteuid() == 0;
+            if (!privileged ||
+                (::setgroups(0, nullptr) == 0 && ::setgid(*user) == 0 && ::setuid(*user) == 0)) {
+                codes = body();
+            }
+            std::size_t bytes = codes.size() * sizeof(LSTATUS);
+            bool sent = ::write(channel[1], codes.data(), bytes) == static_cast<ssize_t>(bytes);
+            ::_exit(sent ? 0 : 1);
+        }
+        ::close(channel[1]);
+        from_ = channel[0];
+        if (pid_ < 0) {
+            ADD_FAILURE() << "cannot start a child process";
+        }
+    }
+    ~ChildProcess() {
+        if (from_ >= 0) {
+            results();
+        }
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Waits for the child; the codes it sent.
+    std::vector<LSTATUS> results() {
+        std::vector<LSTATUS> codes;
+        LSTATUS code = 0;
+        while (::read(from_, &code, sizeof code) == static_cast<ssize_t>(sizeof code)) {
+            codes.push_back(code);
+        }
+        ::close(from_);
+        from_ = -1;
+        if (pid_ > 0) {
+            int status = 0;
+            EXPECT_EQ(::waitpid(pid_, &status, 0), pid_);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        }
+        return codes;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int from_ = -1;
+};
+
+void chownTree(const fs::path& top, uid_t owner) {
+    EXPECT_EQ(::lchown(top.c_str(), owner, owner), 0);
+    for (const auto& entry : fs::recursive_directory_iterator(top)) {
+        EXPECT_EQ(::lchown(entry.path().c_str(), owner, owner), 0);
+    }
+}
 
 // Each test gets its own store directory.
 class RegistryStore : public testing::Test {
@@ -59,6 +136,12 @@ protected:
                   static_cast<std::streamsize>(bytes.size()));
     }
 
+    static std::vector<Platform::RegistryValue> storedValues(const Platform::StoreKey& key) {
+        std::vector<Platform::RegistryValue> values;
+        EXPECT_EQ(Platform::readValues(key, values), Platform::StoreStatus::Ok);
+        return values;
+    }
+
     fs::path keyFile(const char* relative) const {
         return dir / "HKEY_CURRENT_USER" / relative / ".values";
     }
@@ -84,8 +167,8 @@ TEST_F(RegistryStore, KeyAndValueNamesIgnoreCase) {
     ASSERT_EQ(setDword(other, L"chordheight", 40), ERROR_SUCCESS);
     RegCloseKey(other);
 
-    auto values = Platform::readValues(
-        {"HKEY_CURRENT_USER", {u"software", u"korvane", u"tarvelo", u"options"}});
+    auto values =
+        storedValues({"HKEY_CURRENT_USER", {u"software", u"korvane", u"tarvelo", u"options"}});
     ASSERT_EQ(values.size(), 1u);
     EXPECT_EQ(values[0].name, u"ChordHeight");
     EXPECT_EQ(values[0].data, (std::vector<unsigned char>{40, 0, 0, 0}));
@@ -273,7 +356,9 @@ TEST_F(RegistryStore, WritesReplaceTheFileWhole) {
     int bad = 0;
     while (!done) {
         // Read the file directly, past the registry functions' lock.
-        auto values = Platform::readValues({"HKEY_CURRENT_USER", {u"k"}});
+        std::vector<Platform::RegistryValue> values;
+        bad += Platform::readValues({"HKEY_CURRENT_USER", {u"k"}}, values) !=
+               Platform::StoreStatus::Ok;
         bool seen = false;
         for (const auto& value : values) {
             if (value.name == u"V") {
@@ -307,11 +392,30 @@ TEST_F(RegistryStore, LocationComesFromTheEnvironment) {
     EXPECT_TRUE(fs::exists(config / "tarvelo-registry" / "HKEY_CURRENT_USER" / "k" / ".values"));
 
     ::unsetenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0') {
-        EXPECT_EQ(Platform::registryStoreDirectory(),
-                  fs::path(home) / ".config" / "tarvelo-registry");
+    std::optional<std::string> savedHome;
+    if (const char* home = std::getenv("HOME")) {
+        savedHome = home;
     }
+    ::setenv("HOME", config.c_str(), 1);
+    EXPECT_EQ(Platform::registryStoreDirectory(), config / ".config" / "tarvelo-registry");
+
+    // Without the variables, or with ones that name no absolute folder, the store lies below
+    // the account's home folder, never in a shared place such as /tmp.
+    const passwd* account = ::getpwuid(::geteuid());
+    ASSERT_NE(account, nullptr);
+    const fs::path accountStore = fs::path(account->pw_dir) / ".config" / "tarvelo-registry";
+    ::unsetenv("HOME");
+    EXPECT_EQ(Platform::registryStoreDirectory(), accountStore);
+    ::setenv("HOME", "relative/home", 1);
+    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    EXPECT_EQ(Platform::registryStoreDirectory(), accountStore);
+    ::unsetenv("XDG_CONFIG_HOME");
+    if (savedHome) {
+        ::setenv("HOME", savedHome->c_str(), 1);
+    } else {
+        ::unsetenv("HOME");
+    }
+
     ::setenv("TARVELO_REGISTRY_DIR", dir.c_str(), 1);
     EXPECT_EQ(Platform::registryStoreDirectory(), dir);
 }
@@ -323,6 +427,269 @@ TEST_F(RegistryStore, DeletedKeyReportsItself) {
     DWORD size = 0;
     EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
     RegCloseKey(key);
+}
+
+TEST_F(RegistryStore, WritersInTwoProcessesKeepEveryValue) {
+    constexpr int kWrites = 200;
+    int start[2] = {-1, -1};
+    ASSERT_EQ(::pipe(start), 0);
+    // Both create the key and write at once, as two host sessions saving their options.
+    auto writer = [&](int process) {
+        return [&, process] {
+            ::close(start[1]);
+            char go = 0;
+            (void)!::read(start[0], &go, 1);
+            HKEY key = nullptr;
+            LSTATUS created = RegCreateKeyExW(HKEY_CURRENT_USER, L"Shared", 0, nullptr, 0,
+                                              KEY_WRITE, nullptr, &key, nullptr);
+            std::vector<LSTATUS> codes{created};
+            for (int i = 0; i < kWrites && created == ERROR_SUCCESS; ++i) {
+                std::wstring name = L"P" + std::to_wstring(process) + L"-" + std::to_wstring(i);
+                codes.push_back(
+                    setDword(key, name.c_str(), static_cast<DWORD>(process * 1000 + i)));
+            }
+            RegCloseKey(key);
+            return codes;
+        };
+    };
+    ChildProcess first(std::nullopt, writer(1));
+    ChildProcess second(std::nullopt, writer(2));
+    ::close(start[0]);
+    ::close(start[1]);
+    const std::vector<LSTATUS> allWritten(kWrites + 1, ERROR_SUCCESS);
+    EXPECT_EQ(first.results(), allWritten);
+    EXPECT_EQ(second.results(), allWritten);
+
+    auto values = storedValues({"HKEY_CURRENT_USER", {u"shared"}});
+    EXPECT_EQ(values.size(), 2u * kWrites);
+    std::set<std::pair<std::u16string, std::vector<unsigned char>>> stored;
+    for (const auto& value : values) {
+        stored.emplace(value.name, value.data);
+    }
+    for (int process = 1; process <= 2; ++process) {
+        for (int i = 0; i < kWrites; ++i) {
+            std::string name = "P" + std::to_string(process) + "-" + std::to_string(i);
+            int number = process * 1000 + i;
+            std::vector<unsigned char> data = {static_cast<unsigned char>(number & 0xFF),
+                                               static_cast<unsigned char>(number >> 8), 0, 0};
+            EXPECT_TRUE(stored.count({std::u16string(name.begin(), name.end()), data}) == 1)
+                << name;
+        }
+    }
+}
+
+TEST_F(RegistryStore, KeyFileThatCannotBeReadIsAnErrorAndKeepsItsValues) {
+    HKEY key = create(L"K");
+    ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
+    const fs::path file = keyFile("k");
+    const std::vector<unsigned char> original = readFile(file);
+    const fs::path saved = file.string() + ".saved";
+
+    struct Case {
+        const char* label;
+        LSTATUS expected;
+        std::optional<uid_t> asker; // the file is kept from this user, who then asks
+        std::function<void()> spoil;
+        std::function<void()> mend;
+    };
+    const bool root = ::geteuid() == 0;
+    const std::vector<Case> cases = {
+        {"NoReadPermission", ERROR_ACCESS_DENIED, kOtherUser,
+         [&] {
+             // Root reads any file: the store goes to the other user, who may not read this one.
+             if (root) {
+                 chownTree(dir, kOtherUser);
+             }
+             fs::permissions(file, fs::perms::none);
+         },
+         [&] {
+             fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+             if (root) {
+                 chownTree(dir, 0);
+             }
+         }},
+        {"DirectoryInItsPlace", ERROR_REGISTRY_IO_FAILED, std::nullopt,
+         [&] {
+             fs::rename(file, saved);
+             fs::create_directory(file);
+         },
+         [&] {
+             EXPECT_TRUE(fs::is_empty(file));
+             fs::remove(file);
+             fs::rename(saved, file);
+         }},
+        {"LargerThanTheReaderAccepts", ERROR_FILE_TOO_LARGE, std::nullopt,
+         [&] { fs::resize_file(file, Platform::kMaxKeyFileSize + 1); },
+         [&] { fs::resize_file(file, original.size()); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        c.spoil();
+        ChildProcess asker(c.asker, [&] {
+            DWORD value = 0;
+            DWORD size = sizeof value;
+            return std::vector<LSTATUS>{RegQueryValueExW(key, L"A", nullptr, nullptr,
+                                                         reinterpret_cast<BYTE*>(&value), &size),
+                                        setDword(key, L"B", 2)};
+        });
+        EXPECT_EQ(asker.results(), (std::vector<LSTATUS>{c.expected, c.expected}));
+        c.mend();
+
+        // The set wrote nothing: the file is as it was and holds A alone.
+        EXPECT_EQ(readFile(file), original);
+        DWORD size = 0;
+        EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+        EXPECT_EQ(RegQueryValueExW(key, L"B", nullptr, nullptr, nullptr, &size),
+                  ERROR_FILE_NOT_FOUND);
+    }
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryStore, WriteBeyondWhatTheReaderAcceptsIsRefused) {
+    HKEY key = create(L"K");
+    ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
+    const std::vector<unsigned char> before = readFile(keyFile("k"));
+    // Besides B's data the file holds 56 bytes: header 16, value A 18, value B 14, hash 8.
+    const std::size_t fits = Platform::kMaxKeyFileSize - 56;
+    const std::vector<BYTE> data(fits + 1, 0x5A);
+
+    EXPECT_EQ(RegSetValueExW(key, L"B", 0, REG_BINARY, data.data(), static_cast<DWORD>(fits + 1)),
+              ERROR_FILE_TOO_LARGE);
+    EXPECT_EQ(readFile(keyFile("k")), before);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key, L"B", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+
+    // Up to the limit a write goes through and reads back.
+    ASSERT_EQ(RegSetValueExW(key, L"B", 0, REG_BINARY, data.data(), static_cast<DWORD>(fits)),
+              ERROR_SUCCESS);
+    EXPECT_EQ(fs::file_size(keyFile("k")), Platform::kMaxKeyFileSize);
+    EXPECT_EQ(RegQueryValueExW(key, L"B", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, fits);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryStore, FolderOthersCanWriteIsRefused) {
+    struct Case {
+        const char* label;
+        const char* folder; // below the store folder
+        fs::perms mode;
+    };
+    using fs::perms;
+    const Case cases[] = {
+        {"StoreWritableByAll", "", perms::all},
+        {"StoreWritableByGroup", "", perms::owner_all | perms::group_write},
+        {"RootWritableByOthers", "HKEY_CURRENT_USER", perms::owner_all | perms::others_write},
+        {"KeyFolderWritableByGroup", "HKEY_CURRENT_USER/k", perms::owner_all | perms::group_all},
+    };
+    HKEY key = create(L"K");
+    ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
+    const std::vector<unsigned char> before = readFile(keyFile("k"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        fs::permissions(dir / c.folder, c.mode);
+        HKEY other = nullptr;
+        EXPECT_EQ(open(L"K", KEY_READ, other), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"K\\New", 0, nullptr, 0, KEY_WRITE, nullptr,
+                                  &other, nullptr),
+                  ERROR_ACCESS_DENIED);
+        DWORD size = 0;
+        EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size),
+                  ERROR_ACCESS_DENIED);
+        EXPECT_EQ(setDword(key, L"B", 2), ERROR_ACCESS_DENIED);
+
+        fs::permissions(dir / c.folder, perms::owner_all);
+        EXPECT_FALSE(fs::exists(dir / "HKEY_CURRENT_USER" / "k" / "new"));
+        EXPECT_EQ(readFile(keyFile("k")), before);
+        EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    }
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryStore, StoreFolderOfAnotherUserIsRefused) {
+    // Whoever owns the folder could have planted the program the plug-in starts.
+    HKEY planted = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Korvane\\Tarvelo", 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &planted, nullptr),
+              ERROR_SUCCESS);
+    const BYTE path[] = {'/', 0, 'x', 0, 0, 0};
+    ASSERT_EQ(RegSetValueExW(planted, L"Path", 0, REG_SZ, path, sizeof path), ERROR_SUCCESS);
+    RegCloseKey(planted);
+
+    fs::path store = dir;
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(dir.c_str(), kOtherUser, kOtherUser), 0);
+    } else {
+        // Without root no folder can be given away; the file system's root belongs to root.
+        struct stat info {};
+        ASSERT_EQ(::stat("/", &info), 0);
+        if (info.st_uid == ::geteuid()) {
+            GTEST_SKIP() << "needs root, or a folder that belongs to another user";
+        }
+        store = "/";
+        ::setenv("TARVELO_REGISTRY_DIR", store.c_str(), 1);
+    }
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Korvane\\Tarvelo", 0, KEY_READ, &key),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"K", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(fs::exists(store / "HKEY_CURRENT_USER"));
+
+    ::setenv("TARVELO_REGISTRY_DIR", dir.c_str(), 1);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(dir.c_str(), 0, 0), 0);
+    }
+}
+
+TEST_F(RegistryStore, WithoutAFolderToUseTheFunctionsAnswerAnError) {
+    // A user with no account entry has no home folder; the store must not fall back to a
+    // shared place.
+    constexpr uid_t kNoAccount = 54321;
+    if (::geteuid() != 0 || ::getpwuid(kNoAccount) != nullptr) {
+        GTEST_SKIP() << "needs root and a user id without an account";
+    }
+    ChildProcess child(kNoAccount, [] {
+        ::unsetenv("TARVELO_REGISTRY_DIR");
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::unsetenv("HOME");
+        HKEY key = nullptr;
+        return std::vector<LSTATUS>{
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Korvane\\Tarvelo", 0, KEY_READ, &key),
+            RegCreateKeyExW(HKEY_CURRENT_USER, L"K", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                            nullptr)};
+    });
+    EXPECT_EQ(child.results(), (std::vector<LSTATUS>{ERROR_PATH_NOT_FOUND, ERROR_PATH_NOT_FOUND}));
+}
+
+TEST_F(RegistryStore, FoldersTheStoreMakesArePrivate) {
+    const fs::path store = dir / "made" / "store";
+    ::setenv("TARVELO_REGISTRY_DIR", store.c_str(), 1);
+    // A mask that takes nothing away: the modes are the store's own.
+    mode_t mask = ::umask(0);
+    HKEY key = nullptr;
+    LSTATUS created = RegCreateKeyExW(HKEY_CURRENT_USER, L"A\\B", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                      nullptr, &key, nullptr);
+    LSTATUS written = created == ERROR_SUCCESS ? setDword(key, L"V", 1) : created;
+    ::umask(mask);
+    ASSERT_EQ(created, ERROR_SUCCESS);
+    EXPECT_EQ(written, ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    auto mode = [](const fs::path& path) {
+        struct stat info {};
+        EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+        return info.st_mode & 07777;
+    };
+    const fs::path root = store / "HKEY_CURRENT_USER";
+    for (const fs::path& folder : {dir / "made", store, root, root / "a", root / "a" / "b"}) {
+        EXPECT_EQ(mode(folder), 0700u) << folder;
+    }
+    for (const fs::path& file :
+         {root / "a" / ".values", root / "a" / "b" / ".values", store / ".lock"}) {
+        EXPECT_EQ(mode(file), 0600u) << file;
+    }
 }
 
 } // namespace

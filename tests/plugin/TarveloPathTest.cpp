@@ -73,6 +73,8 @@ TEST_F(TarveloPath, TextIsPlainDirectoryText) {
     };
     std::vector<unsigned char> expandable = ascii16("%ProgramFiles%\\Tarvelo");
     expandable.insert(expandable.end(), {0x00, 0x00});
+    std::vector<unsigned char> multi = ascii16("C:\\Tarvelo");
+    multi.insert(multi.end(), {0x00, 0x00, 0x44, 0x00, 0x3A, 0x00, 0x00, 0x00, 0x00, 0x00});
     const std::vector<Case> cases = {
         {"EmptyText", REG_SZ, {0x00, 0x00}, std::string()},
         {"NoData", REG_SZ, {}, std::string()},
@@ -84,7 +86,8 @@ TEST_F(TarveloPath, TextIsPlainDirectoryText) {
         {"OddSize", REG_SZ, {0x43, 0x00, 0x3A, 0x00, 0x5C}, "C:"},
         {"Dword", REG_DWORD, {0x43, 0x00, 0x00, 0x00}, std::nullopt},
         {"Binary", REG_BINARY, ascii16("C:\\Tarvelo"), std::nullopt},
-        {"MultiString", REG_MULTI_SZ, {0x43, 0x00, 0x00, 0x00, 0x00, 0x00}, std::nullopt},
+        {"MultiString", REG_MULTI_SZ, {0x43, 0x00, 0x00, 0x00, 0x00, 0x00}, "C"},
+        {"MultiStringGivesItsFirstString", REG_MULTI_SZ, multi, "C:\\Tarvelo"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
