@@ -4,85 +4,120 @@
 #include "TvlFile.h"
 #include "TvlLayout.h"
 
-#include <cstdio>
+#include <ostream>
 #include <stdexcept>
-#include <system_error>
 
 #ifdef _WIN32
+#include <cerrno>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
+#else
+#include <cerrno>
 #endif
 
 namespace KorvaneGeometry {
 
 namespace detail {
 
-namespace {
+NewFileBuf::~NewFileBuf() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
+}
 
-// Creates an empty file, failing when anything exists at the path: the one step that makes
-// "nothing there" and "now it is ours" a single decision of the file system.
-bool createExclusively(const std::filesystem::path& path) {
+Creation NewFileBuf::create(const std::filesystem::path& path) {
 #ifdef _WIN32
     // Wide path, so that names outside the ANSI code page work; others may share the file.
     int fd = -1;
-    if (_wsopen_s(&fd, path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _SH_DENYNO,
-                  _S_IREAD | _S_IWRITE) != 0) {
-        return false;
+    const errno_t error = _wsopen_s(&fd, path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+                                    _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    if (error != 0) {
+        return error == EEXIST ? Creation::Taken : Creation::Failed;
     }
-    _close(fd);
-    return true;
+    file_ = _fdopen(fd, "wb");
+    if (file_ == nullptr) {
+        _close(fd);
+        return Creation::Created;
+    }
 #else
-    std::FILE* file = std::fopen(path.c_str(), "wbx");
-    if (file == nullptr) {
-        return false;
+    // "x": the system creates the file only when nothing, not even a link, is at the path.
+    file_ = std::fopen(path.c_str(), "wbx");
+    if (file_ == nullptr) {
+        return errno == EEXIST ? Creation::Taken : Creation::Failed;
     }
-    std::fclose(file);
-    return true;
 #endif
+    // The blocks in front of this buffer are the only gathering needed.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+    return Creation::Created;
 }
 
-} // namespace
-
-bool openNewFile(std::ofstream& stream, const std::filesystem::path& path) {
-    if (!createExclusively(path)) {
-        stream.setstate(std::ios::failbit);
+bool NewFileBuf::close() {
+    if (file_ == nullptr) {
         return false;
     }
-    // in|out opens the file just created without creating or truncating anything ("r+").
-    stream.open(path, std::ios::in | std::ios::out | std::ios::binary);
-    if (!stream.is_open()) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-        stream.setstate(std::ios::failbit);
-        return false;
-    }
-    return true;
+    const bool flushed = std::fflush(file_) == 0;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    return flushed && closed;
 }
 
-void finishFile(BlockWriteBuf& block, std::ofstream& file) {
+NewFileBuf::int_type NewFileBuf::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof())) {
+        return traits_type::not_eof(c);
+    }
+    if (file_ == nullptr || std::fputc(traits_type::to_char_type(c), file_) == EOF) {
+        return traits_type::eof();
+    }
+    return c;
+}
+
+std::streamsize NewFileBuf::xsputn(const char* data, std::streamsize count) {
+    if (file_ == nullptr || count <= 0) {
+        return 0;
+    }
+    return static_cast<std::streamsize>(
+        std::fwrite(data, 1, static_cast<std::size_t>(count), file_));
+}
+
+int NewFileBuf::sync() {
+    return file_ != nullptr && std::fflush(file_) == 0 ? 0 : -1;
+}
+
+void finishFile(BlockWriteBuf& block, NewFileBuf& file) {
     const bool handedOn = block.flushBlock();
-    file.close();
-    if (!handedOn || file.fail()) {
+    const bool closed = file.close();
+    if (!handedOn || !closed) {
         KorvaneUtil::detail::throwWriteError<CAD_Assembly>();
     }
 }
 
 } // namespace detail
 
-void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path) {
-    if (std::filesystem::exists(path)) {
+void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
+               TvlFileState& state) {
+    state = TvlFileState::Untouched;
+    // The entry itself decides: a link takes the path, whatever it leads to.
+    if (std::filesystem::exists(std::filesystem::symlink_status(path))) {
         return;
     }
 
-    std::ofstream file;
-    detail::openNewFile(file, path);
-    // The writer's stream gathers into blocks for the file stream. Destroyed in reverse order:
-    // the last block is handed on, then the file stream flushes and closes.
-    BlockWriteBuf block(*file.rdbuf(), detail::kBlockSize);
+    detail::NewFileBuf file;
+    switch (file.create(path)) {
+    case detail::Creation::Taken:
+        return; // something appeared at the path since the test
+    case detail::Creation::Created:
+        state = TvlFileState::Created;
+        break;
+    case detail::Creation::Failed:
+        break;
+    }
+    // The writer's stream gathers into blocks for the file. Destroyed in reverse order: the
+    // last block is handed on, then the file is closed.
+    BlockWriteBuf block(file, detail::kBlockSize);
     std::ostream stream(&block);
-    if (!file.is_open()) {
+    if (!file.isOpen()) {
         // A file that could not be opened fails at the very first write, which then names
         // the version text's first character.
         stream.setstate(std::ios::badbit);
@@ -92,16 +127,25 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path) 
         ArchiveWithVersion<std::ostream> archive{&stream, kFileVersion, [] { return false; }};
         KorvaneUtil::serialize(assembly, archive);
         detail::finishFile(block, file);
+        state = TvlFileState::Complete;
     } catch (const std::runtime_error&) {
         // The one runtime error of the writer comes from a model it cannot write at all:
         // what was written of it is of no use to anyone.
         file.close();
-        try {
-            std::filesystem::remove(path);
-        } catch (const std::filesystem::filesystem_error&) {
-            // The partial file stays; nothing more can be done about it here.
+        if (state == TvlFileState::Created) {
+            try {
+                std::filesystem::remove(path);
+                state = TvlFileState::Removed;
+            } catch (const std::filesystem::filesystem_error&) {
+                // The partial file stays; the state tells the caller.
+            }
         }
     }
+}
+
+void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path) {
+    TvlFileState ignored = TvlFileState::Untouched;
+    ExportTVL(assembly, path, ignored);
 }
 
 } // namespace KorvaneGeometry

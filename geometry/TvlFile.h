@@ -5,24 +5,51 @@
 #include "BlockWriteBuf.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <streambuf>
 
 namespace KorvaneGeometry::detail {
 
-// The writes gathered before they go to the file stream: large, so that the file stream and
-// the system see few calls.
+// The writes gathered before they go to the file: large, so that the system sees few calls.
 inline constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
-// Creates the file only when nothing exists at the path (atomically, so another file that
-// appears meanwhile is never truncated), then opens `stream` on it for binary writing without
-// truncating. Returns false and leaves `stream` failed when the file could not be created or
-// opened; the file is then not there, or was there before and is untouched.
-bool openNewFile(std::ofstream& stream, const std::filesystem::path& path);
+// How the creation of a new file went.
+enum class Creation {
+    Created, // the file is new and ours; it may still have failed to open for writing
+    Taken,   // something is at the path (a link to nothing too): nothing was opened or changed
+    Failed,  // nothing could be created (no such folder, no right to write there)
+};
+
+// A stream buffer over a file that it creates itself: the creation fails when anything exists
+// at the path, and every write then goes through the handle of that creation, so another file
+// that appears at the path is never opened, truncated or written. Others may open the file while
+// it is written. It gathers nothing itself; put a BlockWriteBuf in front of it.
+class NewFileBuf : public std::streambuf {
+public:
+    NewFileBuf() = default;
+    // Closes the file, if still open, ignoring a failure.
+    ~NewFileBuf() override;
+    NewFileBuf(const NewFileBuf&) = delete;
+    NewFileBuf& operator=(const NewFileBuf&) = delete;
+
+    Creation create(const std::filesystem::path& path);
+    bool isOpen() const { return file_ != nullptr; }
+    // Flushes and closes; false when either failed or nothing was open.
+    bool close();
+
+protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* data, std::streamsize count) override;
+    int sync() override;
+
+private:
+    std::FILE* file_ = nullptr;
+};
 
 // Hands on the last block, flushes and closes the file; a failure of any of these (disk full
 // at the end) throws the writer's exception for the whole assembly instead of passing for a
 // complete file.
-void finishFile(BlockWriteBuf& block, std::ofstream& file);
+void finishFile(BlockWriteBuf& block, NewFileBuf& file);
 
 } // namespace KorvaneGeometry::detail

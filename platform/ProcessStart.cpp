@@ -7,11 +7,11 @@
 // for a program that is really running. The children call only async-signal-safe functions.
 #include "CommandLine.h"
 #include "OpenHandles.h"
+#include "Utf8.h"
 #include "Win32Api.h"
 
 #include <cerrno>
 #include <csignal>
-#include <cwchar>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -44,19 +44,15 @@ HANDLE handOut(pid_t pid) {
     return object;
 }
 
-// Wide text to narrow text in the current locale; no value when a character has no narrow form.
+// Wide text as the file names and arguments on disk: UTF-8, the exact inverse of the plug-in's
+// widening, whatever the C locale. No value for text that is no Unicode (a lone surrogate, a
+// value beyond U+10FFFF), which would name another file.
 std::optional<std::string> toNarrow(const std::wstring& wide) {
-    std::mbstate_t state{};
-    const wchar_t* src = wide.c_str();
-    std::size_t length = std::wcsrtombs(nullptr, &src, 0, &state);
-    if (length == static_cast<std::size_t>(-1)) {
+    std::string narrow = KorvaneUtil::toUtf8(wide);
+    if (KorvaneUtil::fromUtf8(narrow) != wide) {
         return std::nullopt;
     }
-    std::vector<char> buffer(length + 1, '\0');
-    state = std::mbstate_t{};
-    src = wide.c_str();
-    std::wcsrtombs(buffer.data(), &src, buffer.size(), &state);
-    return std::string(buffer.data(), length);
+    return narrow;
 }
 
 DWORD errorFromErrno(int error) {

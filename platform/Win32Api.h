@@ -1,5 +1,5 @@
 // The part of the Windows API that the plug-in calls, with the Windows names, for builds off
-// Windows: registry access over a file store, process start and the runtime's wcstombs_s.
+// Windows: registry access over a file store and process start.
 // Wide text is the platform's wchar_t; registry data are raw bytes as Windows keeps them.
 #pragma once
 
@@ -24,7 +24,6 @@ typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef DWORD ACCESS_MASK;
 typedef ACCESS_MASK REGSAM;
-typedef int errno_t;
 
 typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
@@ -122,10 +121,6 @@ typedef struct _PROCESS_INFORMATION {
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 
-// wcstombs_s: count value that converts as much as fits, and its result when it cut the text.
-#define _TRUNCATE (static_cast<std::size_t>(-1))
-#define STRUNCATE 80
-
 extern "C" {
 
 // Registry over the file store described in RegistryStore.h. Results are Windows error codes.
@@ -142,7 +137,8 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwT
 LSTATUS RegCloseKey(HKEY hKey);
 
 // Process start: CommandLine.h gives the command-line and program-path rules; ProcessStart.cpp
-// how the program is started.
+// how the program is started. Wide paths and arguments become their UTF-8 names on disk, never
+// through the C locale; text that is no Unicode fails with ERROR_NO_UNICODE_TRANSLATION.
 BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
                     LPSECURITY_ATTRIBUTES lpProcessAttributes,
                     LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
@@ -153,9 +149,5 @@ BOOL CloseHandle(HANDLE hObject);
 // The calling thread's last error, set by CreateProcessW and CloseHandle when they fail.
 DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);
-
-// Narrowing in the C runtime's current locale, with the Microsoft runtime's contract.
-errno_t wcstombs_s(std::size_t* pReturnValue, char* mbstr, std::size_t sizeInBytes,
-                   const wchar_t* wcstr, std::size_t count);
 
 } // extern "C"

@@ -6,17 +6,20 @@
 #include "ExportTVL.h"
 #include "LaunchViewer.h"
 #include "Messages.h"
+#include "NarrowText.h"
 #include "OptionsPersistency.h"
 #include "ProToolkitRuntime.h"
 #include "Registry.h"
 
-#include <cstdio>
-#include <cwchar>
+#include <cstdint>
 #include <vector>
 
 namespace Velmora {
 
 namespace {
+
+namespace fs = std::filesystem;
+using KorvaneGeometry::TvlFileState;
 
 constexpr int kLastCounter = 999;
 
@@ -30,41 +33,40 @@ DirectoryResult workingDirectory(std::string& out) {
         return DirectoryResult::NoDirectory;
     }
     wide[PRO_PATH_SIZE - 1] = L'\0';
-    // Room for the widest narrow form, so that the conversion never has to cut; a directory
-    // whose narrow form is longer than the host's path length is refused, not cut.
-    std::vector<char> narrow(static_cast<std::size_t>(PRO_TK_NARROW_PER_WIDE) * PRO_PATH_SIZE + 1,
-                             '\0');
-    if (ProWideToNarrow(narrow.data(), wide, static_cast<int>(narrow.size())) == nullptr) {
-        return DirectoryResult::Unusable;
-    }
-    std::string text(narrow.data());
-    if (text.size() >= static_cast<std::size_t>(PRO_PATH_SIZE)) {
-        return DirectoryResult::Unusable;
-    }
     // A character the narrow text cannot hold (outside the code page on Windows) would name
-    // another directory.
-    std::vector<wchar_t> back(text.size() + 1, L'\0');
-    if (ProNarrowToWide(back.data(), text.c_str(), static_cast<int>(back.size())) == nullptr ||
-        std::wcscmp(back.data(), wide) != 0) {
+    // another directory; one whose narrow form is longer than the host's path length is
+    // refused, not cut.
+    std::optional<std::string> text = exactNarrowText(wide);
+    if (!text || text->size() >= static_cast<std::size_t>(PRO_PATH_SIZE)) {
         return DirectoryResult::Unusable;
     }
-    out = std::move(text);
+    out = std::move(*text);
     return DirectoryResult::Ok;
 }
 
 // How far a run got, for the handler of an exception that ends it.
-enum class Stage { Extracting, Searching, Writing, Written, Reported };
+enum class Stage { Extracting, Writing, Reported };
 
-// Removes a file that this run started to write and did not finish.
-void removePartial(const std::filesystem::path& path) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
+// Anything at the path takes the name: a file, a directory, a link wherever it leads.
+bool taken(const fs::path& path) {
+    return fs::exists(fs::symlink_status(path));
+}
+
+// Removes the file this run created, judged by the entry itself: what stands there now and is
+// not a plain file (a link, a directory) is someone else's. True when the file is gone.
+bool removeOwnFile(const fs::path& path) {
+    std::error_code error;
+    if (fs::symlink_status(path, error).type() != fs::file_type::regular) {
+        return false;
+    }
+    return fs::remove(path, error);
 }
 
 void runExport() {
     KorvaneGeometry::CAD_Assembly model;
     Stage stage = Stage::Extracting;
-    std::filesystem::path fsPath;
+    fs::path fsPath;
+    TvlFileState written = TvlFileState::Untouched;
     try {
         ProErrors status = PRO_TK_GENERAL_ERROR;
         try {
@@ -77,7 +79,7 @@ void runExport() {
             return;
         }
 
-        stage = Stage::Searching;
+        stage = Stage::Writing;
         std::string directory;
         switch (workingDirectory(directory)) {
         case DirectoryResult::NoDirectory:
@@ -89,47 +91,53 @@ void runExport() {
             break;
         }
         const std::string modelName = model.getName();
-
-        std::optional<std::string> base, pathText;
-        for (int i = 0; i <= kLastCounter; ++i) {
-            std::string candidateBase = candidateBaseName(modelName, i);
-            std::string candidatePath = directory + candidateBase + ".tvl";
-            std::optional<std::filesystem::path> candidate = fileSystemPath(candidatePath);
-            if (!candidate) {
-                showMessage("ExportTvlFailed");
-                return;
-            }
-            // Anything at the path, a directory or a link too, takes the name.
-            if (!std::filesystem::exists(*candidate)) {
-                base = std::move(candidateBase);
-                pathText = std::move(candidatePath);
-                fsPath = std::move(*candidate);
-                break;
-            }
-        }
-        if (!base) {
+        if (!isSafeModelName(modelName)) {
             showMessage("ExportTvlFailed");
             return;
         }
 
-        ProBoolean state = PRO_B_TRUE;
-        if (ProUICheckbuttonGetState("Tarvelo", "DeleteTvl", &state) != PRO_TK_NO_ERROR) {
-            return;
+        // The first free name is written. A name that something takes between the test and the
+        // creation of the file is passed over, like one that was taken before.
+        std::optional<bool> deleteAfterUse;
+        std::string pathText;
+        for (int i = 0; written == TvlFileState::Untouched; ++i) {
+            if (i > kLastCounter) {
+                showMessage("ExportTvlFailed");
+                return;
+            }
+            std::string base = candidateBaseName(modelName, i);
+            std::string candidatePath = directory + base + ".tvl";
+            std::optional<fs::path> candidate = fileSystemPath(candidatePath);
+            if (!candidate) {
+                showMessage("ExportTvlFailed");
+                return;
+            }
+            if (taken(*candidate)) {
+                continue;
+            }
+            if (!deleteAfterUse) {
+                ProBoolean state = PRO_B_TRUE;
+                if (ProUICheckbuttonGetState("Tarvelo", "DeleteTvl", &state) != PRO_TK_NO_ERROR) {
+                    return;
+                }
+                deleteAfterUse = state == PRO_B_TRUE;
+            }
+            model.setName(base);
+            pathText = std::move(candidatePath);
+            fsPath = std::move(*candidate);
+            KorvaneGeometry::ExportTVL(model, fsPath, written);
         }
-        const bool deleteAfterUse = state == PRO_B_TRUE;
-
-        model.setName(*base);
-        stage = Stage::Writing;
-        KorvaneGeometry::ExportTVL(model, fsPath);
-        stage = Stage::Written;
-        if (!std::filesystem::exists(fsPath)) {
+        if (written != TvlFileState::Complete) {
+            if (written == TvlFileState::Created) {
+                removeOwnFile(fsPath);
+            }
             showMessage("ExportTvlFailed");
             return;
         }
 
         stage = Stage::Reported;
-        status = deleteAfterUse ? showMessage("ExportTvlSuccess")
-                                : showMessage("ExportTvlFile %0s", {pathText->c_str()});
+        status = *deleteAfterUse ? showMessage("ExportTvlSuccess")
+                                 : showMessage("ExportTvlFile %0s", {pathText.c_str()});
         if (status != PRO_TK_NO_ERROR) {
             return;
         }
@@ -139,7 +147,10 @@ void runExport() {
             showMessage("TarveloNotInstalled");
             return;
         }
-        if (launchViewer(tarveloCommandLine(*install, *pathText, deleteAfterUse))) {
+        // An empty directory names no folder (it is also what a directory without a narrow
+        // form reads as): nothing is started on a guess.
+        if (!install->empty() &&
+            launchViewer(tarveloCommandLine(*install, pathText, *deleteAfterUse))) {
             if (showMessage("TarveloOpenSuccess") != PRO_TK_NO_ERROR) {
                 return;
             }
@@ -148,7 +159,7 @@ void runExport() {
                 return;
             }
             // The application would have deleted it; it never got the file.
-            if (deleteAfterUse && std::remove(pathText->c_str()) != 0 &&
+            if (*deleteAfterUse && !removeOwnFile(fsPath) &&
                 showMessage("DeleteTvlFailed") != PRO_TK_NO_ERROR) {
                 return;
             }
@@ -158,8 +169,9 @@ void runExport() {
     } catch (...) {
         // A writer failure, a file-system error or a path that cannot be converted. A file that
         // this run began to write is of no use; one it finished stays, as does its report.
-        if (stage == Stage::Writing) {
-            removePartial(fsPath);
+        // Whatever else is at the path is not this run's.
+        if (written == TvlFileState::Created) {
+            removeOwnFile(fsPath);
         }
         if (stage == Stage::Extracting) {
             showMessageDialog("CreoImportError", "CreoImportError");
@@ -170,6 +182,24 @@ void runExport() {
 }
 
 } // namespace
+
+bool isSafeModelName(const std::string& modelName) {
+    if (modelName == "." || modelName == "..") {
+        return false;
+    }
+    // Judged by its characters, so that no byte of a longer character is taken for one.
+    std::optional<std::wstring> wide = exactWideText(modelName);
+    if (!wide) {
+        return false;
+    }
+    for (wchar_t c : *wide) {
+        const auto code = static_cast<std::uint32_t>(c);
+        if (c == L'/' || c == L'\\' || c == L'"' || code < 0x20 || (code >= 0x7F && code <= 0x9F)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 std::string candidateBaseName(const std::string& modelName, int counter) {
     return counter == 0 ? modelName : modelName + "_" + std::to_string(counter);

@@ -15,6 +15,10 @@ namespace Velmora {
 // included, leaves it into the host: failures reach the user as message keys.
 void exportAction(const char* dialog, const char* component, ProAppData data);
 
+// Whether the model name can be a file name in the working directory and stand, quoted, on the
+// command line: not "." or "..", and without slash, backslash, double quote or control character.
+bool isSafeModelName(const std::string& modelName);
+
 // The base name for counter i: the model name for 0, else the name, "_" and i.
 std::string candidateBaseName(const std::string& modelName, int counter);
 

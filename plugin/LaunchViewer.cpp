@@ -1,23 +1,14 @@
 #include "LaunchViewer.h"
 
+#include "NarrowText.h"
 #include "Win32.h"
 
-#include <cstdlib>
 #include <vector>
 
 namespace Velmora {
 
 std::optional<std::wstring> widenCommandLine(const std::string& commandLine) {
-    if (commandLine.find('\0') != std::string::npos) {
-        return std::nullopt;
-    }
-    std::size_t length = std::mbstowcs(nullptr, commandLine.c_str(), 0);
-    if (length == static_cast<std::size_t>(-1)) {
-        return std::nullopt;
-    }
-    std::vector<wchar_t> wide(length + 1, L'\0');
-    std::mbstowcs(wide.data(), commandLine.c_str(), wide.size());
-    return std::wstring(wide.data(), length);
+    return exactWideText(commandLine);
 }
 
 } // namespace Velmora

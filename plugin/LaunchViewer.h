@@ -6,9 +6,10 @@
 
 namespace Velmora {
 
-// The command line as the wide text the operating system takes: the narrow text read in the
-// runtime's current locale (ASCII stays unit for unit). No value for bytes that are no text in
-// that locale, or for an embedded NUL, which would cut the command short.
+// The command line as the wide text the operating system takes: the narrow text read in the code
+// page of the runtime's conversion, which made its paths (ASCII stays unit for unit), so that the
+// paths name the files on disk. No value for bytes that do not convert back to themselves, or for
+// an embedded NUL, which would cut the command short.
 std::optional<std::wstring> widenCommandLine(const std::string& commandLine);
 
 } // namespace Velmora

@@ -1,5 +1,6 @@
 #include "Registry.h"
 
+#include "NarrowText.h"
 #include "RegistryData.h"
 #include "ScopeGuard.h"
 #include "Utf16.h"
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 namespace Velmora::Registry {
 
@@ -34,11 +34,14 @@ std::optional<std::string> readTarveloPath() {
         untilNul(utf16leUnits(buffer.data(), std::min<std::size_t>(size, buffer.size())));
     std::wstring wide = KorvaneUtil::fromUtf16(units);
 
-    // Room for the widest narrow form, so that no directory is cut short.
-    std::vector<char> narrow(wide.size() * MB_CUR_MAX + 1, '\0');
-    std::size_t converted = 0;
-    wcstombs_s(&converted, narrow.data(), narrow.size(), wide.c_str(), narrow.size() - 1);
-    return std::string(narrow.data());
+    // Narrow in the code page of every other narrow path of the run, so that the command line
+    // names the directory on disk. A directory that has no exact narrow form (a lone surrogate
+    // included) gives the empty text, which names no directory: the run starts nothing then.
+    std::optional<std::string> narrow = exactNarrowText(wide);
+    if (!narrow || KorvaneUtil::toUtf16(wide) != units) {
+        return std::string();
+    }
+    return narrow;
 }
 
 } // namespace Velmora::Registry

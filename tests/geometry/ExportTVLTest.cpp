@@ -12,6 +12,10 @@
 #include <fstream>
 #include <iterator>
 
+#ifndef _WIN32
+#include "FileSizeLimit.h"
+#endif
+
 using namespace KorvaneGeometry;
 using KorvaneUtil::SerializerException;
 using TvlTest::hexBytes;
@@ -120,80 +124,122 @@ TEST_F(ExportTVLTest, NamesOutsideAsciiAndBeyondTheBasicPlane) {
     EXPECT_TRUE(sameBytes(loadBytes(dir / name), hexBytes(TvlTest::kWorkedExampleHex)));
 }
 
-// A link to nothing does not exist for the existence test; the file is still not created
-// through it, somewhere the link chose.
-TEST_F(ExportTVLTest, DanglingLinkIsNotWrittenThrough) {
-#ifdef _WIN32
-    GTEST_SKIP() << "links need privileges on Windows";
-#else
-    const fs::path target = dir / "elsewhere.tvl";
-    const fs::path link = dir / "BOX.tvl";
-    fs::create_symlink(target, link);
-    CAD_Assembly model;
-    TvlTest::buildWorkedExample(model);
-    try {
-        ExportTVL(model, link);
-        ADD_FAILURE() << "nothing thrown";
-    } catch (const SerializerException& e) {
-        EXPECT_EQ(std::string(e.what()), messageFor("char"));
+// What the caller learns about the path: whether a file there is its own, and whether it holds
+// the whole model.
+TEST_F(ExportTVLTest, TheStateTellsWhatTheWriteDidAtThePath) {
+    CAD_Assembly worked;
+    TvlTest::buildWorkedExample(worked);
+    CAD_Assembly empty;
+    empty.setName("EMPTY");
+    empty.nodes.emplace_back().name = "EMPTY";
+    writeText(dir / "file.tvl", "someone else's");
+    fs::create_directory(dir / "folder.tvl");
+
+    struct Case {
+        const char* name;
+        const CAD_Assembly& model;
+        TvlFileState state;
+        bool fileAfterwards;
+    };
+    const std::vector<Case> cases = {
+        {"new.tvl", worked, TvlFileState::Complete, true},
+        {"EMPTY.tvl", empty, TvlFileState::Removed, false},
+        {"file.tvl", worked, TvlFileState::Untouched, true},
+        {"folder.tvl", worked, TvlFileState::Untouched, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TvlFileState state = TvlFileState::Created;
+        EXPECT_NO_THROW(ExportTVL(c.model, dir / c.name, state));
+        EXPECT_EQ(state, c.state);
+        EXPECT_EQ(fs::is_regular_file(dir / c.name), c.fileAfterwards);
     }
-    EXPECT_FALSE(fs::exists(target));
-    EXPECT_TRUE(fs::is_symlink(link));
-#endif
+    EXPECT_TRUE(sameBytes(loadBytes(dir / "new.tvl"), hexBytes(TvlTest::kWorkedExampleHex)));
+    EXPECT_EQ(readText(dir / "file.tvl"), "someone else's");
+
+    TvlFileState state = TvlFileState::Complete;
+    EXPECT_THROW(ExportTVL(worked, dir / "missing" / "BOX.tvl", state), SerializerException);
+    EXPECT_EQ(state, TvlFileState::Untouched);
 }
 
-// The file that appears between the existence test and the open is never truncated.
-TEST_F(ExportTVLTest, OpenNeverTruncatesAFileThatAppeared) {
+#ifndef _WIN32
+// A link takes the path by itself, whatever it leads to: a link to nothing, or to itself, is
+// neither written through nor replaced, and the write is no failure.
+TEST_F(ExportTVLTest, ALinkTakesThePathWhereverItLeads) {
+    CAD_Assembly model;
+    TvlTest::buildWorkedExample(model);
+    fs::create_symlink(dir / "elsewhere.tvl", dir / "dangling.tvl");
+    fs::create_symlink("self.tvl", dir / "self.tvl");
+    for (const char* name : {"dangling.tvl", "self.tvl"}) {
+        SCOPED_TRACE(name);
+        const fs::path target = fs::read_symlink(dir / name);
+        TvlFileState state = TvlFileState::Complete;
+        EXPECT_NO_THROW(ExportTVL(model, dir / name, state));
+        EXPECT_EQ(state, TvlFileState::Untouched);
+        EXPECT_TRUE(fs::is_symlink(dir / name));
+        EXPECT_EQ(fs::read_symlink(dir / name), target);
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "elsewhere.tvl")));
+}
+
+// The disk fills up while the last block goes out: the failure names the whole assembly, and the
+// part written stays, reported as this call's own unfinished file.
+TEST_F(ExportTVLTest, AFailedFinalFlushIsReportedAndTheFileIsTheCallersOwn) {
+    CAD_Assembly model;
+    TvlTest::buildWorkedExample(model);
+    const fs::path path = dir / "BOX.tvl";
+    TvlFileState state = TvlFileState::Untouched;
+    std::string message;
+    {
+        TvlTest::FileSizeLimit limit(64);
+        try {
+            ExportTVL(model, path, state);
+        } catch (const SerializerException& e) {
+            message = e.what();
+        }
+    }
+    EXPECT_EQ(message, messageFor("class KorvaneGeometry::CAD_Assembly"));
+    EXPECT_EQ(state, TvlFileState::Created);
+    EXPECT_EQ(fs::file_size(path), 64u);
+}
+#endif
+
+// A file that appears at the path is never opened, truncated or written.
+TEST_F(ExportTVLTest, CreationNeverTakesAFileThatIsThere) {
     const fs::path path = dir / "late.tvl";
     writeText(path, "arrived meanwhile");
-    std::ofstream stream;
-    EXPECT_FALSE(detail::openNewFile(stream, path));
-    EXPECT_TRUE(stream.fail());
-    EXPECT_FALSE(stream.is_open());
+    {
+        detail::NewFileBuf file;
+        EXPECT_EQ(file.create(path), detail::Creation::Taken);
+        EXPECT_FALSE(file.isOpen());
+        EXPECT_EQ(file.sputn("abc", 3), 0);
+        EXPECT_FALSE(file.close());
+    }
     EXPECT_EQ(readText(path), "arrived meanwhile");
 
     const fs::path fresh = dir / "fresh.tvl";
-    std::ofstream created;
-    ASSERT_TRUE(detail::openNewFile(created, fresh));
-    created.write("abc", 3);
-    created.close();
-    EXPECT_FALSE(created.fail());
+    detail::NewFileBuf created;
+    ASSERT_EQ(created.create(fresh), detail::Creation::Created);
+    EXPECT_EQ(created.sputn("abc", 3), 3);
+    EXPECT_TRUE(created.close());
     EXPECT_EQ(readText(fresh), "abc");
 }
 
-TEST_F(ExportTVLTest, OpenInAMissingDirectoryCreatesNothing) {
-    std::ofstream stream;
-    EXPECT_FALSE(detail::openNewFile(stream, dir / "no" / "such.tvl"));
-    EXPECT_TRUE(stream.fail());
+TEST_F(ExportTVLTest, CreationInAMissingDirectoryCreatesNothing) {
+    detail::NewFileBuf file;
+    EXPECT_EQ(file.create(dir / "no" / "such.tvl"), detail::Creation::Failed);
+    EXPECT_FALSE(file.isOpen());
     EXPECT_TRUE(fs::is_empty(dir.path()));
-}
-
-// The last block reaches the disk only at the end; a full disk there is a failure too.
-TEST(ExportTVLFinish, FailedFinalFlushIsReported) {
-#ifdef _WIN32
-    GTEST_SKIP() << "needs /dev/full";
-#else
-    std::ofstream file("/dev/full", std::ios::binary);
-    ASSERT_TRUE(file.is_open());
-    BlockWriteBuf block(*file.rdbuf(), 64);
-    std::ostream stream(&block);
-    stream.write("gathered", 8);
-    ASSERT_FALSE(stream.fail()) << "the bytes wait in the block";
-    try {
-        detail::finishFile(block, file);
-        ADD_FAILURE() << "nothing thrown";
-    } catch (const SerializerException& e) {
-        EXPECT_EQ(std::string(e.what()), messageFor("class KorvaneGeometry::CAD_Assembly"));
-    }
-#endif
 }
 
 TEST(ExportTVLFinish, SuccessfulFinishWritesEverything) {
     TvlTest::TempDir dir("finish");
-    std::ofstream file(dir / "f", std::ios::binary);
-    BlockWriteBuf block(*file.rdbuf(), 4);
+    detail::NewFileBuf file;
+    ASSERT_EQ(file.create(dir / "f"), detail::Creation::Created);
+    BlockWriteBuf block(file, 4);
     std::ostream stream(&block);
     stream.write("abcdefghij", 10);
     EXPECT_NO_THROW(detail::finishFile(block, file));
+    EXPECT_FALSE(file.isOpen());
     EXPECT_EQ(readText(dir / "f"), "abcdefghij");
 }

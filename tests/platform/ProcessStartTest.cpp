@@ -1,9 +1,11 @@
 #include "OpenHandles.h"
+#include "Utf8.h"
 #include "Win32Api.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -163,6 +165,33 @@ TEST_F(CreateProcess, CurrentDirectoryIsHandedOn) {
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
     EXPECT_EQ(recorded(), (std::vector<std::string>{"out"}));
+}
+
+// Wide paths and arguments become the UTF-8 names on disk whatever the C locale (the tests run in
+// "C"); text that is no Unicode names no file and starts nothing.
+TEST_F(CreateProcess, TextOutsideAsciiIsTheNameOnDiskAndNeverGuessed) {
+    ASSERT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+    const std::string folder = (dir / "G\xC3\xA4 \xE2\x80\x93\xE2\x82\xAC\xC5\x92").string();
+    fs::create_directory(folder);
+    fs::copy_file(dir / "recorder", folder + "/recorder");
+    base = folder + "/out \xF0\x9F\x98\x80";
+    const std::wstring wideFolder = KorvaneUtil::fromUtf8(folder);
+    const std::wstring wideBase = KorvaneUtil::fromUtf8(base);
+
+    PROCESS_INFORMATION info;
+    ASSERT_TRUE(start(L"\"" + wideFolder + L"\\recorder\" \"" + wideBase + L"\" \u00e9", info));
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    EXPECT_EQ(recorded(), (std::vector<std::string>{base, "\xC3\xA9"}));
+
+    for (const std::wstring& line :
+         {L"\"" + wideFolder + L"\\recorder\" \"" + wideBase + L"\" " + wchar_t(0xD800),
+          L"\"" + wideFolder + wchar_t(0xDC00) + L"\\recorder\" \"" + wideBase + L"\""}) {
+        EXPECT_FALSE(start(line, info));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+        EXPECT_EQ(info.hProcess, nullptr);
+    }
+    EXPECT_FALSE(hasChildren());
 }
 
 TEST(CreateProcessLayout, StartupInformationHasTheWindowsSize) {

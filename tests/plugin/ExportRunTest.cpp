@@ -13,11 +13,11 @@
 #include <chrono>
 #include <clocale>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #ifndef _WIN32
-#include <csignal>
-#include <sys/resource.h>
+#include "FileSizeLimit.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -88,14 +88,14 @@ protected:
         return r;
     }
     // A folder holding the stand-in application, named by the registry's "Path".
-    fs::path install() {
-        fs::path dir = work / "install";
+    fs::path install(const fs::path& dir, const char* program = kRecorder) {
         fs::create_directories(dir);
-        fs::copy_file(testProgramDirectory() / kRecorder, dir / kViewer);
+        fs::copy_file(testProgramDirectory() / program, dir / kViewer);
         fs::permissions(dir / kViewer, fs::perms::owner_all, fs::perm_options::add);
-        setInstallPath(dir.wstring());
+        setInstallPath(wideOf(dir));
         return dir;
     }
+    fs::path install() { return install(work / "install"); }
     void setInstallPath(const std::wstring& dir) {
         writeRaw(HKEY_LOCAL_MACHINE, kTarveloKeyPath, L"Path", REG_SZ, utf16WithNul(dir));
     }
@@ -110,6 +110,16 @@ protected:
         return readLines(args);
     }
     fs::path file(const std::string& name) { return work / name; }
+    // Every exchange file under the test's folder, at any depth.
+    std::vector<fs::path> tvlFilesAnywhere() {
+        std::vector<fs::path> found;
+        for (const auto& e : fs::recursive_directory_iterator(work.path())) {
+            if (e.path().extension() == ".tvl") {
+                found.push_back(e.path());
+            }
+        }
+        return found;
+    }
     std::vector<fs::path> tvlFiles() {
         std::vector<fs::path> found;
         for (const auto& e : fs::directory_iterator(work.path())) {
@@ -321,6 +331,23 @@ TEST(ExportRunPieces, CandidateNamesCountFromOneWithoutPadding) {
     EXPECT_EQ(Velmora::candidateBaseName("PART", 999), "PART_999");
 }
 
+TEST(ExportRunPieces, AModelNameIsAPlainFileNameOrRefused) {
+    for (const std::string name : {"PART", "A.B C-1", "...", ".hidden", "\xC3\x84"}) {
+        EXPECT_TRUE(Velmora::isSafeModelName(name)) << name;
+    }
+    for (const std::string name :
+         {".", "..", "../X", "a/b", "a\\b", "Q\" -d \"Z", "a\tb", "a\x7F", "a\x1F"}) {
+        EXPECT_FALSE(Velmora::isSafeModelName(name)) << name;
+    }
+    EXPECT_FALSE(Velmora::isSafeModelName(std::string("a\0b", 3)));
+#ifndef _WIN32
+    EXPECT_FALSE(Velmora::isSafeModelName("a\xC2\x85")); // U+0085, a control character
+    EXPECT_FALSE(Velmora::isSafeModelName("a\xC3"));     // no character at all
+#else
+    EXPECT_TRUE(Velmora::isSafeModelName("\x96\x80\x8C")); // dash, euro, OE in code page 1252
+#endif
+}
+
 TEST(ExportRunPieces, TheCommandLineCharacterForCharacter) {
     EXPECT_EQ(Velmora::tarveloCommandLine("C:\\Tarvelo", "D:\\w\\PART.tvl", false),
               "\"C:\\Tarvelo\\Tarvelo.exe\" \"D:\\w\\PART.tvl\"");
@@ -350,7 +377,7 @@ TEST_F(ExportRunTest, AWorkingDirectoryThatNarrowTextCannotHoldIsRefused) {
 #ifdef _WIN32
     const wchar_t outside = L'\u4e2d'; // not in the ANSI code page
 #else
-    const wchar_t outside = static_cast<wchar_t>(0xD800); // a lone surrogate
+    const wchar_t outside = static_cast<wchar_t>(0xD800);  // a lone surrogate
 #endif
     session.workingDirectory = work.path().wstring() + L"/x" + outside + L"y";
     RunResult r = run();
@@ -360,71 +387,202 @@ TEST_F(ExportRunTest, AWorkingDirectoryThatNarrowTextCannotHoldIsRefused) {
 }
 
 #ifndef _WIN32
-// A link that leads to itself: the existence test fails with an error other than "not found".
+// A working directory reached through a link that leads to itself: the test of the first name
+// fails with an error other than "not found".
 TEST_F(ExportRunTest, AFileSystemErrorIsReportedAndNothingEscapes) {
-    fs::create_symlink("PART.tvl", file("PART.tvl"));
+    fs::create_symlink("loop", work / "loop");
+    session.workingDirectory = (work / "loop").wstring();
     RunResult r = run();
     EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
     EXPECT_FALSE(r.closedByExport);
-    EXPECT_TRUE(fs::is_symlink(file("PART.tvl")));
-    EXPECT_FALSE(fs::exists(file("PART_1.tvl")));
+    EXPECT_TRUE(fs::is_symlink(work / "loop"));
+    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
+    EXPECT_TRUE(tvlFilesAnywhere().empty());
 }
 
 // The disk fills up while the file is written: the writer fails, and the part it wrote goes.
 TEST_F(ExportRunTest, AFileThatCouldNotBeFinishedIsRemoved) {
-    struct rlimit old {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    RunResult r = run();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previous);
+    RunResult r;
+    {
+        TvlTest::FileSizeLimit limit(64);
+        r = run();
+    }
     EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
     EXPECT_FALSE(r.closedByExport);
     EXPECT_TRUE(tvlFiles().empty());
     EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 1);
 }
+
+// A link takes its name whatever it leads to: a link to nothing and a link to itself are passed
+// over, never removed, and nothing is created where they lead. The file written under the next
+// name is the run's own, so the failed start removes it.
+TEST_F(ExportRunTest, ALinkTakesTheNameWhereverItLeads) {
+    fs::create_symlink(work / "elsewhere.tvl", file("PART.tvl"));
+    fs::create_symlink("PART_1.tvl", file("PART_1.tvl"));
+    setInstallPath((work / "nothing-here").wstring());
+    std::string recordedName;
+    session.callObserver = [&](const Hostsim::Call& call) {
+        if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
+            recordedName = TvlTest::readFile(file("PART_2.tvl")).name;
+        }
+    };
+    RunResult r = run();
+    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenFailed"}));
+    EXPECT_TRUE(r.closedByExport);
+    EXPECT_EQ(recordedName, "PART_2");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(file("PART_2.tvl"))));
+    EXPECT_EQ(fs::read_symlink(file("PART.tvl")), work / "elsewhere.tvl");
+    EXPECT_EQ(fs::read_symlink(file("PART_1.tvl")), fs::path("PART_1.tvl"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(work / "elsewhere.tvl")));
+}
 #endif
 
-// A model name and a working directory outside ASCII reach the file system, the message and the
-// application's command line as they are.
+// Another process creates the chosen file after the search and before the write: its file is
+// left as it is, and the run writes, reports and hands on the next free name.
+TEST_F(ExportRunTest, AFileThatAppearsBeforeTheWriteIsLeftAndTheNextNameTaken) {
+    install();
+    session.callObserver = [this](const Hostsim::Call& call) {
+        if (call.function == "ProUICheckbuttonGetState" && !fs::exists(file("PART.tvl"))) {
+            std::ofstream(file("PART.tvl"), std::ios::binary) << "someone else's";
+        }
+    };
+    RunResult r = run("toggle DeleteTvl\n");
+    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlFile %0s", "TarveloOpenSuccess"}));
+    EXPECT_TRUE(r.closedByExport);
+    std::ifstream other(file("PART.tvl"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(other), {}), "someone else's");
+    EXPECT_EQ(TvlTest::readFile(file("PART_1.tvl")).name, "PART_1");
+    std::vector<std::string> args = recorded(file("PART_1.tvl"));
+    ASSERT_EQ(args.size(), 1u);
+    EXPECT_TRUE(fs::equivalent(fs::path(args[0]), file("PART_1.tvl")));
+}
+
+// Names that would leave the working directory, add arguments to the command line or carry
+// control characters are refused before anything is written or started.
+TEST_F(ExportRunTest, AModelNameThatIsNoPlainFileNameIsRefused) {
+    install();
+    const fs::path deep = work / "a" / "b";
+    fs::create_directories(deep);
+    session.workingDirectory = deep.wstring();
+    std::vector<std::wstring> names = {L"../../X", L"..\\..\\X", L"sub/X", L"Q\" -d \"Z", L".",
+                                       L"..",      L"TAB\tX",    L"NL\nX", L"DEL\x7fX"};
+#ifndef _WIN32
+    names.push_back(L"C1\u0085X"); // no such character in the Windows code page
+#endif
+    for (const std::wstring& name : names) {
+        SCOPED_TRACE(Hostsim::toUtf8(name));
+        session.setCurrent(&HostTest::addBoxPart(session, name));
+        session.transcript().clear();
+        RunResult r = run();
+        EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
+        EXPECT_FALSE(r.closedByExport);
+    }
+    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
+    EXPECT_TRUE(tvlFilesAnywhere().empty());
+}
+
+// Text outside ASCII, with characters of the Windows code page beyond Latin-1, in the C locale:
+// no conversion may lean on the locale.
 class ExportRunNonAscii : public ExportRunTest {
 protected:
     void SetUp() override {
-#ifndef _WIN32
-        ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+        ASSERT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+#ifdef _WIN32
+        ASSERT_EQ(GetACP(), 1252u) << "the names below are written in code page 1252";
 #endif
         ExportRunTest::SetUp();
     }
-    void TearDown() override {
-        ExportRunTest::TearDown();
-        std::setlocale(LC_ALL, "C");
+
+    static std::wstring separator() {
+#ifdef _WIN32
+        return L"\\";
+#else
+        return L"/";
+#endif
     }
 };
 
-TEST_F(ExportRunNonAscii, NamesAndDirectoriesOutsideAsciiArriveIntact) {
-    install();
-    const fs::path dir = work / fs::path(u8"Gr\u00fc\u00dfe \u00e9t\u00e9");
+const std::wstring kModel = L"GEH\u00c4USE\u20131\u20ac\u0152";
+
+// The file is written under the model's name, the message names it, and the application
+// receives exactly the paths of its own program and of that file.
+TEST_F(ExportRunNonAscii, TheApplicationGetsThePathsAsTheyAreOnDisk) {
+    const fs::path installDir =
+        install(work / fs::path(u8"Tarvelo \u2013\u20ac\u0152"), RecorderProgram::kCommandRecorder);
+    const fs::path dir = work / fs::path(u8"Gr\u00fc\u00dfe \u2013\u20ac\u0152");
     fs::create_directories(dir);
     session.workingDirectory = wideOf(dir);
-    session.setCurrent(&HostTest::addBoxPart(session, L"GEH\u00c4USE"));
+    session.setCurrent(&HostTest::addBoxPart(session, kModel));
     RunResult r = run("toggle DeleteTvl\n");
     EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlFile %0s", "TarveloOpenSuccess"}));
-    const fs::path written = dir / fs::path(u8"GEH\u00c4USE.tvl");
-    ASSERT_TRUE(fs::exists(written));
-    EXPECT_EQ(TvlTest::readFile(written).name, narrow(L"GEH\u00c4USE"));
-#ifdef _WIN32
-    const std::wstring shownPath = wideOf(dir) + L"\\GEH\u00c4USE.tvl";
-#else
-    const std::wstring shownPath = wideOf(dir) + L"/GEH\u00c4USE.tvl";
-#endif
+
+    std::vector<fs::path> names;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        names.push_back(e.path().filename());
+    }
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(wideOf(names[0]), kModel + L".tvl");
+    EXPECT_EQ(TvlTest::readFile(dir / names[0]).name, narrow(kModel));
+
+    const std::wstring shownPath = wideOf(dir) + separator() + kModel + L".tvl";
     ASSERT_EQ(session.transcript().entries().at(1).args.size(), 1u);
     EXPECT_EQ(session.transcript().entries().at(1).args[0], Hostsim::toUtf8(shownPath));
-    std::vector<std::string> args = recorded(written);
-    ASSERT_EQ(args.size(), 1u);
-    EXPECT_EQ(args[0], narrow(shownPath));
+
+    const std::string record = RecorderProgram::commandRecord(installDir / kViewer);
+#ifdef _WIN32
+    const std::wstring line =
+        L"\"" + wideOf(installDir) + L"\\Tarvelo.exe\" \"" + shownPath + L"\"";
+    std::string expected;
+    for (wchar_t unit : line) {
+        expected += static_cast<char>(unit & 0xFF);
+        expected += static_cast<char>(unit >> 8);
+    }
+#else
+    const std::string expected =
+        (installDir / kViewer).string() + '\0' + (dir / names[0]).string() + '\0';
+#endif
+    EXPECT_EQ(record, expected);
+}
+
+// An install directory that the narrow command line cannot name exactly, or an empty one, names
+// no installation: nothing is started, the start is reported as failed, and the file this run
+// wrote goes as after any failed start. A stand-in application waits where the replaced
+// characters would lead.
+TEST_F(ExportRunNonAscii, AnInstallDirectoryWithoutExactNarrowFormIsAFailedStart) {
+    struct Case {
+        const char* label;
+        std::vector<unsigned char> data;
+        fs::path decoy;
+    };
+    std::vector<unsigned char> loneSurrogate = utf16WithNul(wideOf(work / "T"));
+    loneSurrogate.resize(loneSurrogate.size() - 2);
+    loneSurrogate.insert(loneSurrogate.end(), {0x00, 0xD8, 0x00, 0x00});
+    std::vector<Case> cases = {
+        {"empty", {0x00, 0x00}, {}},
+#ifdef _WIN32
+        {"lone surrogate", loneSurrogate, {}},
+        {"outside the code page", utf16WithNul(wideOf(work / L"T\u4e2d")), work / L"T\u4e2d"},
+#else
+        {"lone surrogate", loneSurrogate, work / fs::path(u8"T\ufffd")},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        if (!c.decoy.empty()) {
+            install(c.decoy, RecorderProgram::kCommandRecorder);
+        }
+        writeRaw(HKEY_LOCAL_MACHINE, kTarveloKeyPath, L"Path", REG_SZ, c.data);
+        session.transcript().clear();
+        RunResult r = run();
+        EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenFailed"}));
+        EXPECT_TRUE(r.closedByExport);
+        EXPECT_TRUE(tvlFiles().empty());
+        if (!c.decoy.empty()) {
+            fs::path record = c.decoy / kViewer;
+            record += ".command";
+            EXPECT_FALSE(fs::exists(record));
+        }
+    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "LaunchViewer.h"
+#include "NarrowText.h"
 #include "Win32.h"
 
 #include "RecorderProgram.h"
@@ -42,22 +43,34 @@ int processId() {
 }
 #endif
 
+// The narrow text of a path as the run puts it on the command line: through the runtime's
+// conversion on Windows, the bytes of the name elsewhere.
+std::string narrowOf(const fs::path& path) {
+#ifdef _WIN32
+    return Velmora::exactNarrowText(path.wstring()).value_or("");
+#else
+    return path.string();
+#endif
+}
+
 // An install directory with the recorder in place of the application, and the narrow texts the
 // export run would put on the command line.
 class LaunchViewer : public testing::Test {
 protected:
     void SetUp() override { makeInstall("tarvelo install "); }
 
-    void makeInstall(const std::string& prefix) {
+    void makeInstall(const fs::path& prefix) {
         static std::atomic<int> counter{0};
-        dir = fs::temp_directory_path() /
-              fs::path(prefix + std::to_string(processId()) + "-" + std::to_string(counter++));
+        fs::path name = prefix;
+        name += std::to_string(processId()) + "-" + std::to_string(counter++);
+        dir = fs::temp_directory_path() / name;
         fs::remove_all(dir);
         fs::create_directories(dir);
         fs::copy_file(testProgramDirectory() / kRecorder, dir / kViewer);
         fs::permissions(dir / kViewer, fs::perms::owner_all, fs::perm_options::add);
-        installDir = dir.string();
-        exchangeFile = (dir / "MODEL.tvl").string();
+        installDir = narrowOf(dir);
+        exchangePath = dir / "MODEL.tvl";
+        exchangeFile = narrowOf(exchangePath);
     }
 
     void TearDown() override {
@@ -72,13 +85,17 @@ protected:
 
     // Lets the recorder go on and returns what it recorded.
     std::vector<std::string> recorded() const {
-        std::ofstream(exchangeFile + ".go").put('1');
-        fs::path args = exchangeFile + ".args";
+        fs::path go = exchangePath;
+        go += ".go";
+        std::ofstream(go).put('1');
+        fs::path args = exchangePath;
+        args += ".args";
         EXPECT_TRUE(waitFor(args));
         return readLines(args);
     }
 
     fs::path dir;
+    fs::path exchangePath;
     std::string installDir;
     std::string exchangeFile;
 };
@@ -102,7 +119,8 @@ TEST_F(LaunchViewer, StartsTheApplicationWithoutWaitingAndKeepsNoHandle) {
     EXPECT_FALSE(hasChildren());
 #endif
     // The recorder waits for the go file, so nothing can be recorded yet unless it was waited for.
-    EXPECT_FALSE(fs::exists(exchangeFile + ".args"));
+    fs::path args = exchangePath;
+    EXPECT_FALSE(fs::exists(args += ".args"));
     EXPECT_EQ(recorded(), (std::vector<std::string>{exchangeFile, "-d"}));
 }
 
@@ -137,27 +155,36 @@ TEST(WidenCommandLine, EmbeddedNulIsRefused) {
     EXPECT_EQ(Velmora::widenCommandLine(std::string("\"a\"\0 \"b\"", 9)), std::nullopt);
 }
 
-#ifndef _WIN32
-class LocaleUtf8 : public LaunchViewer {
+// The command line is read in the code page of the runtime's conversion that made its paths,
+// whatever the C locale (these tests run in "C"), and only bytes that read back as themselves
+// pass.
+TEST(WidenCommandLine, BytesOutsideAsciiAreCharactersOfTheRuntimesCodePage) {
+    ASSERT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+#ifdef _WIN32
+    ASSERT_EQ(GetACP(), 1252u) << "the bytes below are those of code page 1252";
+    EXPECT_EQ(Velmora::widenCommandLine("\x96\x80\x8C\xC4"),
+              std::wstring(L"\u2013\u20ac\u0152\u00c4"));
+#else
+    EXPECT_EQ(Velmora::widenCommandLine("\xE2\x80\x93\xE2\x82\xAC\xC5\x92\xC3\x84"),
+              std::wstring(L"\u2013\u20ac\u0152\u00c4"));
+    EXPECT_EQ(Velmora::widenCommandLine("\xC3"), std::nullopt);
+    EXPECT_EQ(Velmora::widenCommandLine("\xED\xA0\x80"), std::nullopt); // an encoded surrogate
+    EXPECT_EQ(Velmora::widenCommandLine("\xC0\xAF"), std::nullopt);     // an overlong "/"
+#endif
+}
+
+class LaunchViewerOutsideAscii : public LaunchViewer {
 protected:
-    void SetUp() override {
-        ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-        makeInstall("tarvelo \xC3\xA9t\xC3\xA9 ");
-    }
-    void TearDown() override {
-        std::setlocale(LC_ALL, "C");
-        LaunchViewer::TearDown();
-    }
+    void SetUp() override { makeInstall(fs::path(u8"tarvelo \u00e9\u2013\u20ac\u0152 ")); }
 };
 
-// Bytes outside ASCII are read as characters of the locale, so the paths reach the application
-// as they are on disk.
-TEST_F(LocaleUtf8, PathsOutsideAsciiReachTheApplication) {
-    EXPECT_EQ(Velmora::widenCommandLine("\xC3\xA9"), std::wstring(L"\u00E9"));
-    EXPECT_EQ(Velmora::widenCommandLine("\xC3"), std::nullopt);
+// Install directory and exchange file with characters beyond Latin-1: the application is found
+// and gets the path of the file as it is named on disk.
+TEST_F(LaunchViewerOutsideAscii, PathsOutsideAsciiReachTheApplication) {
+    ASSERT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+    ASSERT_FALSE(installDir.empty());
     ASSERT_TRUE(launchViewer(commandLine(false)));
     EXPECT_EQ(recorded(), (std::vector<std::string>{exchangeFile}));
 }
-#endif
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #ifdef _WIN32
@@ -14,9 +15,11 @@ namespace RecorderProgram {
 
 #ifdef _WIN32
 const char* const kRecorder = "arg_recorder.exe";
+const char* const kCommandRecorder = "command_recorder.exe";
 const char* const kViewer = "Tarvelo.exe";
 #else
 const char* const kRecorder = "arg_recorder";
+const char* const kCommandRecorder = "command_recorder";
 const char* const kViewer = "Tarvelo";
 #endif
 
@@ -37,6 +40,16 @@ std::vector<std::string> readLines(const fs::path& file) {
         lines.push_back(line);
     }
     return lines;
+}
+
+std::string commandRecord(const fs::path& program) {
+    fs::path record = program;
+    record += ".command";
+    if (!waitFor(record)) {
+        return {};
+    }
+    std::ifstream in(record, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool waitFor(const fs::path& file) {

@@ -1,5 +1,7 @@
-// The stand-in for "Tarvelo.exe" that the tests install: arg_recorder, built beside the test
-// programs, writes the arguments it was started with into a file.
+// The stand-ins for "Tarvelo.exe" that the tests install, built beside the test programs:
+// arg_recorder writes the arguments it was started with into a file named after the first one;
+// command_recorder writes what reached it exactly (CommandRecorder.cpp) into a file beside
+// itself.
 #pragma once
 
 #include <filesystem>
@@ -11,6 +13,7 @@ namespace RecorderProgram {
 // The program as built, and the name it is installed under. Off Windows the platform layer
 // finds "Tarvelo" when asked for "Tarvelo.exe".
 extern const char* const kRecorder;
+extern const char* const kCommandRecorder;
 extern const char* const kViewer;
 
 // The folder of the running test program, where arg_recorder is built too.
@@ -18,6 +21,10 @@ std::filesystem::path testProgramDirectory();
 
 // The lines of a file the recorder wrote.
 std::vector<std::string> readLines(const std::filesystem::path& file);
+
+// The record of command_recorder installed as `program`, once it is there (empty otherwise): the
+// bytes of its file.
+std::string commandRecord(const std::filesystem::path& program);
 
 // Waits up to 30 s for a file to appear (the recorder runs on its own, the start does not wait).
 bool waitFor(const std::filesystem::path& file);

@@ -9,6 +9,7 @@
 #ifndef _WIN32
 #include "OpenHandles.h"
 #endif
+#include <vector>
 
 using Velmora::Registry::readTarveloPath;
 
@@ -96,22 +97,48 @@ TEST_F(TarveloPath, TextIsPlainDirectoryText) {
     }
 }
 
-#ifndef _WIN32
-// Narrowing follows the runtime's locale; the buffer holds the widest narrow form.
-TEST_F(TarveloPath, TextOutsideAsciiIsNarrowedInTheCurrentLocale) {
-    const std::vector<unsigned char> data = {0x2F, 0x00, 0x47, 0x00, 0x72, 0x00, 0xF6,
-                                             0x00, 0xDF, 0x00, 0x65, 0x00, 0x00, 0x00};
-    writePath(REG_SZ, data);
-
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-    std::optional<std::string> utf8 = readTarveloPath();
-    std::setlocale(LC_ALL, "C");
-    EXPECT_EQ(utf8, "/Gr\xC3\xB6\xC3\x9F"
-                    "e");
-
-    // No narrow form in the "C" locale: the empty text, still a value.
-    EXPECT_EQ(readTarveloPath(), std::string());
-}
+// The directory is narrowed in the code page of every other narrow path of the run, whatever
+// the C locale (these tests run in "C"): the ANSI code page on Windows, UTF-8 elsewhere. A
+// directory that has no exact narrow form gives the empty text.
+TEST_F(TarveloPath, TextOutsideAsciiIsNarrowedInTheRuntimesCodePage) {
+    ASSERT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+#ifdef _WIN32
+    ASSERT_EQ(GetACP(), 1252u) << "the expected bytes are those of code page 1252";
 #endif
+    struct Case {
+        const char* label;
+        std::vector<unsigned char> data;
+        std::string path;
+    };
+    const std::vector<Case> cases = {
+        // "/Größe"
+        {"Latin-1",
+         {0x2F, 0x00, 0x47, 0x00, 0x72, 0x00, 0xF6, 0x00, 0xDF, 0x00, 0x65, 0x00, 0x00, 0x00},
+#ifdef _WIN32
+         "/Gr\xF6\xDF"
+         "e"},
+#else
+         "/Gr\xC3\xB6\xC3\x9F"
+         "e"},
+#endif
+        // "/–€Œ": the code page's own characters beyond Latin-1
+        {"beyond Latin-1",
+         {0x2F, 0x00, 0x13, 0x20, 0xAC, 0x20, 0x52, 0x01, 0x00, 0x00},
+#ifdef _WIN32
+         "/\x96\x80\x8C"},
+#else
+         "/\xE2\x80\x93\xE2\x82\xAC\xC5\x92"},
+#endif
+        {"lone surrogate", {0x2F, 0x00, 0x00, 0xD8, 0x41, 0x00, 0x00, 0x00}, ""},
+#ifdef _WIN32
+        {"outside the code page", {0x2F, 0x00, 0x2D, 0x4E, 0x00, 0x00}, ""},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        writePath(REG_SZ, c.data);
+        EXPECT_EQ(readTarveloPath(), c.path);
+    }
+}
 
 } // namespace
