@@ -125,6 +125,7 @@ protected:
 using Keys = std::vector<std::string>;
 
 TEST_F(ExportRunTest, AFailedExtractionShowsCreoImportErrorAndNothingElse) {
+    session.recordCalls();
     session.setCurrent(&session.addModel(L"DRAWING", Hostsim::ModelType::Other));
     RunResult r = run();
     EXPECT_FALSE(r.closedByExport);
@@ -137,6 +138,7 @@ TEST_F(ExportRunTest, AFailedExtractionShowsCreoImportErrorAndNothingElse) {
 }
 
 TEST_F(ExportRunTest, NoWorkingDirectoryEndsTheRunSilently) {
+    session.recordCalls();
     session.faults().always("ProDirectoryCurrentGet", PRO_TK_GENERAL_ERROR);
     RunResult r = run();
     EXPECT_FALSE(r.closedByExport);
@@ -191,6 +193,7 @@ TEST_F(ExportRunTest, WithoutDeletionTheMessageNamesTheFullPath) {
 }
 
 TEST_F(ExportRunTest, AFailingResultMessageStopsBeforeTheInstallation) {
+    session.recordCalls();
     install();
     session.faults().forItem("ProMessageDisplay", "ExportTvlFile %0s", PRO_TK_GENERAL_ERROR);
     RunResult r = run("toggle DeleteTvl\n");
@@ -304,6 +307,7 @@ TEST_F(ExportRunTest, ADirectoryTakesTheNameLikeAFile) {
 }
 
 TEST_F(ExportRunTest, WhenAllThousandNamesAreTakenNothingIsWritten) {
+    session.recordCalls();
     std::ofstream(file("PART.tvl")) << "x";
     for (int i = 1; i <= 999; ++i) {
         std::ofstream(file("PART_" + std::to_string(i) + ".tvl")) << "x";
@@ -334,6 +338,7 @@ TEST(ExportRunPieces, TheCommandLineCharacterForCharacter) {
 
 #ifndef _WIN32
 TEST_F(ExportRunTest, AWorkingDirectoryTooLongForThePathBufferIsRefused) {
+    session.recordCalls();
     // 259 wide characters fit the host's buffer, but their narrow form does not fit 260 bytes.
     std::wstring dir = work.path().wstring() + L"/";
     while (dir.size() < PRO_PATH_SIZE - 2) {
@@ -347,6 +352,7 @@ TEST_F(ExportRunTest, AWorkingDirectoryTooLongForThePathBufferIsRefused) {
 #endif
 
 TEST_F(ExportRunTest, AWorkingDirectoryThatNarrowTextCannotHoldIsRefused) {
+    session.recordCalls();
 #ifdef _WIN32
     const wchar_t outside = L'\u4e2d'; // not in the ANSI code page
 #else
@@ -372,6 +378,7 @@ TEST_F(ExportRunTest, AFileSystemErrorIsReportedAndNothingEscapes) {
 
 // The disk fills up while the file is written: the writer fails, and the part it wrote goes.
 TEST_F(ExportRunTest, AFileThatCouldNotBeFinishedIsRemoved) {
+    session.recordCalls();
     struct rlimit old {};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     auto previous = std::signal(SIGXFSZ, SIG_IGN);
