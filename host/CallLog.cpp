@@ -2,12 +2,27 @@
 #include "CallLog.h"
 
 #include <sstream>
+#include <stdexcept>
 
 namespace Hostsim {
 
+void CallLog::record(Call call) {
+    if (recording_) {
+        calls_.push_back(std::move(call));
+    }
+}
+
+const std::vector<Call>& CallLog::calls() const {
+    if (!everRecorded_) {
+        throw std::logic_error("the call log is read but was never switched on "
+                               "(Session::recordCalls)");
+    }
+    return calls_;
+}
+
 std::vector<std::string> CallLog::functions() const {
     std::vector<std::string> names;
-    for (const Call& c : calls_) {
+    for (const Call& c : calls()) {
         names.push_back(c.function);
     }
     return names;
@@ -15,7 +30,7 @@ std::vector<std::string> CallLog::functions() const {
 
 std::vector<std::string> CallLog::functions(const std::string& prefix) const {
     std::vector<std::string> names;
-    for (const Call& c : calls_) {
+    for (const Call& c : calls()) {
         if (c.function.rfind(prefix, 0) == 0) {
             names.push_back(c.function);
         }
@@ -25,15 +40,16 @@ std::vector<std::string> CallLog::functions(const std::string& prefix) const {
 
 int CallLog::count(const std::string& function) const {
     int n = 0;
-    for (const Call& c : calls_) {
+    for (const Call& c : calls()) {
         n += c.function == function ? 1 : 0;
     }
     return n;
 }
 
 int CallLog::indexOf(const std::string& function, int from) const {
-    for (std::size_t i = from < 0 ? 0 : static_cast<std::size_t>(from); i < calls_.size(); ++i) {
-        if (calls_[i].function == function) {
+    const std::vector<Call>& all = calls();
+    for (std::size_t i = from < 0 ? 0 : static_cast<std::size_t>(from); i < all.size(); ++i) {
+        if (all[i].function == function) {
             return static_cast<int>(i);
         }
     }
@@ -42,7 +58,7 @@ int CallLog::indexOf(const std::string& function, int from) const {
 
 std::string CallLog::render() const {
     std::ostringstream out;
-    for (const Call& c : calls_) {
+    for (const Call& c : calls()) {
         out << c.function;
         if (!c.item.empty()) {
             out << " [" << c.item << ']';

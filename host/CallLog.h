@@ -15,6 +15,7 @@
 
 #include "ProToolkit.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,10 +29,22 @@ struct Call {
     std::optional<ProErrors> injected; // the status a fault made it return
 };
 
+// Off by default: a long session makes millions of calls, and only tests read them. A test that
+// reads the log switches it on first (Session::recordCalls); reading a log that was never
+// switched on throws std::logic_error, so a check such as "count is 0" cannot pass by accident.
 class CallLog {
 public:
-    void record(Call call) { calls_.push_back(std::move(call)); }
-    const std::vector<Call>& calls() const { return calls_; }
+    void setRecording(bool on) {
+        recording_ = on;
+        everRecorded_ = everRecorded_ || on;
+    }
+    bool recording() const { return recording_; }
+    // Keeps the call while recording; drops it otherwise.
+    void record(Call call);
+    // The number of calls kept; 0 while the log was never switched on.
+    std::size_t size() const { return calls_.size(); }
+
+    const std::vector<Call>& calls() const;
     std::vector<std::string> functions() const;
     // Functions whose name starts with the prefix, in order ("ProMessage" ...).
     std::vector<std::string> functions(const std::string& prefix) const;
@@ -42,6 +55,8 @@ public:
     std::string render() const;
 
 private:
+    bool recording_ = false;
+    bool everRecorded_ = false;
     std::vector<Call> calls_;
 };
 

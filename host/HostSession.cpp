@@ -145,10 +145,11 @@ ProToolkitStartup Session::startup() {
 std::optional<ProErrors> Session::enterCall(const char* function, std::string item,
                                             std::string detail) {
     std::optional<ProErrors> injected = faults_.check(function, item);
-    log_.record(Call{function, std::move(item), std::move(detail), injected});
+    Call call{function, std::move(item), std::move(detail), injected};
     if (callObserver) {
-        callObserver(log_.calls().back());
+        callObserver(call);
     }
+    log_.record(std::move(call));
     return injected;
 }
 

@@ -89,9 +89,11 @@ public:
     // Strictness and inspection
     Ledger& ledger() { return ledger_; }
     CallLog& log() { return log_; }
+    // Keeps every call in the log from now on (off by default: see CallLog).
+    void recordCalls(bool on = true) { log_.setRecording(on); }
     Faults& faults() { return faults_; }
-    // Called with every logged call before the function does its work: lets a test change the
-    // world at an exact moment (a file that disappears while a message is shown).
+    // Called with every call, logged or not, before the function does its work: lets a test change
+    // the world at an exact moment (a file that disappears while a message is shown).
     std::function<void(const Call&)> callObserver;
     Transcript& transcript() { return transcript_; }
     // Dialogs, the user's scripted events and what the host did with them.

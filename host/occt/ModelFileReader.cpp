@@ -1,14 +1,12 @@
 // Reading STEP (with colours through XCAF), BREP and STL files with OpenCASCADE.
 #include "ModelFile.h"
+#include "OcctOutput.h"
 #include "SolidMesher.h"
 
 #include <BRepAdaptor_Surface.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
 #include <Interface_Static.hxx>
-#include <Message.hxx>
-#include <Message_Messenger.hxx>
-#include <Message_Printer.hxx>
 #include <Poly_Triangulation.hxx>
 #include <Quantity_Color.hxx>
 #include <RWStl.hxx>
@@ -32,13 +30,38 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
 
 namespace Hostsim {
 
 namespace {
 
-// Colours by shape, from the STEP file's XCAF document; empty for other files.
+// The XCAF document of one STEP read. The application keeps every document it made until it is
+// closed: this closes it when the read is over, after every colour was looked up.
+class StepDocument {
+public:
+    StepDocument() : application_(XCAFApp_Application::GetApplication()) {
+        application_->NewDocument("MDTV-XCAF", document_);
+    }
+    ~StepDocument() {
+        try {
+            application_->Close(document_);
+        } catch (const Standard_Failure&) {
+            // Nothing more to free; the read's own result or error stands.
+        }
+    }
+    StepDocument(const StepDocument&) = delete;
+    StepDocument& operator=(const StepDocument&) = delete;
+
+    Handle(TDocStd_Document) & document() { return document_; }
+
+private:
+    Handle(XCAFApp_Application) application_;
+    Handle(TDocStd_Document) document_;
+};
+
+// Colours by shape, from the STEP file's XCAF document while it is open; empty for other files.
 class ColourSource {
 public:
     ColourSource() = default;
@@ -149,21 +172,10 @@ std::string lowerExtension(const std::filesystem::path& file) {
     return ext;
 }
 
-void quietMessages() {
-    static const bool done = [] {
-        for (const Handle(Message_Printer) & printer : Message::DefaultMessenger()->Printers()) {
-            printer->SetTraceLevel(Message_Fail);
-        }
-        return true;
-    }();
-    (void)done;
-}
-
-TopoDS_Shape readStep(const std::filesystem::path& file, ColourSource& colours) {
+TopoDS_Shape readStep(const std::filesystem::path& file, StepDocument& step,
+                      ColourSource& colours) {
     Interface_Static::SetCVal("xstep.cascade.unit", "MM");
-    Handle(XCAFApp_Application) application = XCAFApp_Application::GetApplication();
-    Handle(TDocStd_Document) document;
-    application->NewDocument("MDTV-XCAF", document);
+    Handle(TDocStd_Document)& document = step.document();
     STEPCAFControl_Reader reader;
     reader.SetColorMode(true);
     reader.SetNameMode(false);
@@ -229,7 +241,7 @@ ModelFileGeometry readModelFile(const std::filesystem::path& file, double millim
     if (!std::filesystem::is_regular_file(file, error)) {
         throw ModelFileError("no such file");
     }
-    quietMessages();
+    const OcctOutputGuard output;
     const double toUnit = 1.0 / millimetresPerUnit;
     const std::string ext = lowerExtension(file);
     ModelFileGeometry geometry;
@@ -238,10 +250,12 @@ ModelFileGeometry readModelFile(const std::filesystem::path& file, double millim
             geometry.facets = readStl(file, toUnit);
             return geometry;
         }
+        // Declared first, destroyed last: the document stays open while colours are read.
+        std::optional<StepDocument> step;
         ColourSource colours;
         TopoDS_Shape shape;
         if (ext == ".step" || ext == ".stp") {
-            shape = readStep(file, colours);
+            shape = readStep(file, step.emplace(), colours);
         } else if (ext == ".brep" || ext == ".brp") {
             shape = readBrep(file);
         } else {

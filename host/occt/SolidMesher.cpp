@@ -1,5 +1,6 @@
 // Meshing per request with BRepMesh_IncrementalMesh, and the shared edge points.
 #include "SolidMesher.h"
+#include "OcctOutput.h"
 
 #include <BRepBndLib.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
@@ -109,6 +110,7 @@ const SolidMesher::Result& SolidMesher::mesh(double chordHeight, double angleCon
 }
 
 SolidMesher::Result SolidMesher::meshNow(double chordHeight, double angleControl) {
+    const OcctOutputGuard output;
     Result result;
     result.faces.resize(faces_.size());
     try {

@@ -1,6 +1,8 @@
 // The host's strictness: the allocation ledger, fault injection and the call log.
 #include "HostTestSupport.h"
 
+#include <stdexcept>
+
 namespace {
 
 using HostTest::HostSessionTest;
@@ -133,7 +135,7 @@ TEST_F(FaultTest, ASurfaceCarriesItsOwnTessellationOutcome) {
 TEST_F(FaultTest, TheLogRecordsCallsItemsDetailsAndInjections) {
     Hostsim::Model& part = session.addPart(L"PART1");
     part.addFeature(917, 5);
-    session.log().clear();
+    session.recordCalls();
     session.faults().always("ProFeatureTypeGet", -99);
     ProMdl model = nullptr;
     ASSERT_EQ(ProMdlCurrentGet(&model), PRO_TK_NO_ERROR);
@@ -158,6 +160,32 @@ TEST_F(FaultTest, TheLogRecordsCallsItemsDetailsAndInjections) {
     EXPECT_EQ(session.log().count("ProMdlCurrentGet"), 1);
 }
 
+TEST_F(FaultTest, TheLogKeepsCallsOnlyWhileSwitchedOnAndFaultsCountEveryCall) {
+    session.addPart(L"PART1");
+    int observed = 0;
+    session.callObserver = [&observed](const Hostsim::Call&) { ++observed; };
+    session.faults().onCall("ProMdlCurrentGet", 3, -99);
+    ProMdl model = nullptr;
+    const auto call = [&model] { return ProMdlCurrentGet(&model); };
+
+    EXPECT_EQ(call(), PRO_TK_NO_ERROR); // off by default
+    EXPECT_EQ(session.log().size(), 0u);
+    // Read before it was ever switched on: a fault of the test, not an empty log.
+    EXPECT_THROW(session.log().count("ProMdlCurrentGet"), std::logic_error);
+    session.recordCalls();
+    EXPECT_EQ(call(), PRO_TK_NO_ERROR);
+    EXPECT_EQ(call(), -99); // the third call, the first one unrecorded
+    session.recordCalls(false);
+    EXPECT_EQ(call(), PRO_TK_NO_ERROR);
+
+    EXPECT_EQ(observed, 4);
+    ASSERT_EQ(session.log().size(), 2u);
+    EXPECT_EQ(session.log().count("ProMdlCurrentGet"), 2);
+    EXPECT_FALSE(session.log().calls()[0].injected);
+    EXPECT_EQ(session.log().calls()[1].injected, std::optional<ProErrors>(-99));
+    session.callObserver = nullptr;
+}
+
 TEST(HostResolver, ImplementedFunctionsResolveAndTheRestIsNull) {
     EXPECT_NE(Hostsim::resolve("ProMdlCurrentGet"), nullptr);
     EXPECT_NE(Hostsim::resolve("ProUIMessageDialogDisplay"), nullptr);
@@ -180,6 +208,7 @@ TEST(HostResolver, AnUnimplementedHostFunctionAnswersCommErrorThroughTheRuntime)
         return std::string(name) == "ProUIDialogActivate" ? nullptr : Hostsim::resolve(name);
     };
     ASSERT_EQ(ProToolkitRuntime::attach(startup), PRO_TK_NO_ERROR);
+    session.recordCalls();
     int status = 5;
     EXPECT_EQ(ProUIDialogActivate("Tarvelo", &status), PRO_TK_COMM_ERROR);
     EXPECT_EQ(status, 5);

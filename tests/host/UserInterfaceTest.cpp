@@ -171,6 +171,7 @@ TEST(SessionScript, MistakesNameTheLine) {
 }
 
 TEST_F(UserInterfaceTest, DialogsAreCreatedOnceFromTheirLayoutAndDestroyed) {
+    session.recordCalls();
     EXPECT_EQ(ProUIDialogCreate("Other", "NoSuchLayout"), PRO_TK_E_NOT_FOUND);
     createTarvelo();
     EXPECT_EQ(ProUIDialogCreate("Tarvelo", "Tarvelo"), PRO_TK_E_FOUND);

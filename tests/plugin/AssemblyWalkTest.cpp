@@ -28,6 +28,7 @@ protected:
 };
 
 TEST_F(WalkTest, ThePathFollowsTheWalkAndOtherFeaturesAddNothing) {
+    session.recordCalls();
     Hostsim::Model& root = assembly(L"R");
     boxPart(L"P");
     Hostsim::Model& sub = subAssembly(L"S");
@@ -117,6 +118,7 @@ void buildChain(Hostsim::Session& session, int levels) {
 }
 
 TEST_F(WalkTest, TwentyFiveLevelsComplete) {
+    session.recordCalls();
     boxPart(L"P");
     buildChain(session, 24);
     ASSERT_EQ(run(), PRO_TK_NO_ERROR);

@@ -39,6 +39,7 @@ TEST_F(DriverTest, TheTopModelsUnitScalesTranslationsAndTheChordHeight) {
         SCOPED_TRACE(std::string(c.name.begin(), c.name.end()));
         Hostsim::Session fresh;
         HostTest::RuntimeAttachment attach(fresh);
+        fresh.recordCalls();
         Hostsim::Model& root = fresh.addAssembly(L"A").setUnit(c.name);
         Hostsim::Model& part = fresh.addPart(L"P").setUnit(L"mm");
         part.addBody().addBox({0, 0, 0}, {1, 1, 1}, part.addFeature(917).id);
@@ -114,6 +115,7 @@ TEST_F(DriverTest, SourceSystemAndName) {
 }
 
 TEST_F(DriverTest, APartAsTheCurrentModelGetsNoNodeAndNoAssemblyEntries) {
+    session.recordCalls();
     options.importAttributes = {{L"ASM_ONLY", 1}, {L"BOTH", 2}};
     Hostsim::Model& p = boxPart(L"P");
     p.parameters = {parameter(L"ASM_ONLY", ParameterValue::ofText(L"x")),
@@ -159,6 +161,7 @@ TEST_F(DriverTest, AnAssemblyWithoutFeaturesFails) {
 }
 
 TEST_F(DriverTest, AModelOfAnotherTypeFailsAfterItsUnitIsRead) {
+    session.recordCalls();
     Hostsim::Model& other = session.addModel(L"DRW", Hostsim::ModelType::Other);
     other.setUnit(L"mm");
     session.setCurrent(&other);
@@ -187,6 +190,7 @@ TEST_F(DriverTest, AContextLeftOverIsReplacedAndNoneRemains) {
 // failure reaches the caller (or is one the extraction answers for itself), nothing the host
 // handed out is left behind, and no context outlives the call.
 TEST_F(DriverTest, FaultSweepOverTheSampleAssembly) {
+    session.recordCalls();
     Hostsim::loadScene(session, TARVELO_EXAMPLES_DIR "/gearbox-assembly.json");
     options.importAttributes = {{L"MATERIAL", 0}, {L"PROJECT", 1}, {L"REVISION", 2}};
     ASSERT_EQ(run(), PRO_TK_NO_ERROR);

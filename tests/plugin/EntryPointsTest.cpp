@@ -18,6 +18,7 @@ protected:
 };
 
 TEST_F(EntryPointsTest, AllStepsSucceedAndTheCommandIsComplete) {
+    session.recordCalls();
     session.log().clear();
     EXPECT_EQ(initialize(), PRO_TK_NO_ERROR);
     EXPECT_EQ(session.log().functions(),
@@ -66,6 +67,7 @@ TEST_F(EntryPointsTest, TheFirstFailingStepEndsTheStartUpWithItsStatus) {
     for (const Case& c : cases) {
         Hostsim::Session fresh;
         HostTest::RuntimeAttachment attached(fresh);
+        fresh.recordCalls();
         fresh.faults().always(c.function, c.status);
         EXPECT_EQ(initialize(), c.status) << c.function;
         EXPECT_EQ(fresh.log().functions(), c.calls) << c.function;
@@ -89,6 +91,7 @@ TEST_F(EntryPointsTest, TheCommandIsAlwaysAvailable) {
 }
 
 TEST_F(EntryPointsTest, TheCommandRunsTheDialogAndTerminateChangesNothing) {
+    session.recordCalls();
     ASSERT_EQ(initialize(), PRO_TK_NO_ERROR);
     g_options.chordHeight = 0.125;
     user_terminate();

@@ -106,6 +106,7 @@ TEST_F(ExportDialogTest, OpensFilledFromTheStoredOptions) {
 }
 
 TEST_F(ExportDialogTest, AnEmptyListGivesATableWithoutRows) {
+    session.recordCalls();
     openWithoutRunning();
     EXPECT_TRUE(component("AttributeTable").rows.empty());
     int rownames = session.log().indexOf("ProUITableRownamesSet");
@@ -199,6 +200,7 @@ TEST_F(ExportDialogTest, AFailingTextReadChangesNothing) {
 }
 
 TEST_F(ExportDialogTest, ATypeSelectionStoresTheScopeOfTheItem) {
+    session.recordCalls();
     storeOptions("CTI", {"A", "1", "B", "1"});
     openWithoutRunning();
     char both[] = "Both";
@@ -221,6 +223,7 @@ TEST_F(ExportDialogTest, ATypeSelectionStoresTheScopeOfTheItem) {
 }
 
 TEST_F(ExportDialogTest, AnItemBeyondTheFirstThreeLeavesTheTypeAlone) {
+    session.recordCalls();
     useLayout("pushbutton Export\npushbutton Cancel\npushbutton AttributeAdd\n"
               "checkbutton DeleteTvl\ninputpanel CtiValue\n"
               "table AttributeTable columns=N,T,R\ninputpanel AttributeName\n"
@@ -242,6 +245,7 @@ TEST_F(ExportDialogTest, AnItemBeyondTheFirstThreeLeavesTheTypeAlone) {
 }
 
 TEST_F(ExportDialogTest, ALayoutWithTooFewColumnsOrItemsIsNotShown) {
+    session.recordCalls();
     for (const char* table : {"table AttributeTable columns=N,T\n"
                               "optionmenu AttributeType items=P,A,B\n",
                               "table AttributeTable columns=N,T,R\n"
@@ -278,6 +282,7 @@ TEST_F(ExportDialogTest, SpinBoxesGoIntoTheOptionsAtOnceAndIntoTheRegistryAtTheE
 
 // The whole command: scripted edits in the modal run reach the registry when it ends.
 TEST_F(ExportDialogTest, AModalRunSavesTheEditsAndReleasesEverything) {
+    session.recordCalls();
     storeOptions("CTI", {"A", "1"});
     script("text CtiValue MY_CTI\n"
            "press AttributeAdd\n"
@@ -311,6 +316,7 @@ TEST_F(ExportDialogTest, TheLayoutStateOfDeleteTvlComesBackAtEveryOpening) {
 }
 
 TEST_F(ExportDialogTest, AFailingBindingOfAttributeAddStillSavesAndDestroys) {
+    session.recordCalls();
     session.faults().forItem("ProUIPushbuttonActivateActionSet", "Tarvelo.AttributeAdd",
                              PRO_TK_GENERAL_ERROR);
     EXPECT_EQ(openExportDialog(nullptr, nullptr, nullptr), 0);
@@ -322,6 +328,7 @@ TEST_F(ExportDialogTest, AFailingBindingOfAttributeAddStillSavesAndDestroys) {
 }
 
 TEST_F(ExportDialogTest, OptionsThatWereNeverLoadedAreNotSaved) {
+    session.recordCalls();
     storeOptions("STORED", {});
     g_options.ctiParameter = L"LEFT_FROM_BEFORE";
     session.faults().forItem("ProUIPushbuttonActivateActionSet", "Tarvelo.Cancel",
@@ -333,6 +340,7 @@ TEST_F(ExportDialogTest, OptionsThatWereNeverLoadedAreNotSaved) {
 }
 
 TEST_F(ExportDialogTest, AFailedCreationReturnsItsStatusAndTouchesNothing) {
+    session.recordCalls();
     session.faults().always("ProUIDialogCreate", PRO_TK_E_NOT_FOUND);
     session.log().clear();
     EXPECT_EQ(openExportDialog(nullptr, nullptr, nullptr), PRO_TK_E_NOT_FOUND);
@@ -341,6 +349,7 @@ TEST_F(ExportDialogTest, AFailedCreationReturnsItsStatusAndTouchesNothing) {
 }
 
 TEST_F(ExportDialogTest, AClearingThatFailsGoesOnWhereItStopped) {
+    session.recordCalls();
     storeOptions("CTI", {"A", "1", "B", "1"});
     openWithoutRunning();
     // The second row's type cell cannot be deleted once.

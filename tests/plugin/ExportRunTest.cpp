@@ -135,6 +135,7 @@ protected:
 using Keys = std::vector<std::string>;
 
 TEST_F(ExportRunTest, AFailedExtractionShowsCreoImportErrorAndNothingElse) {
+    session.recordCalls();
     session.setCurrent(&session.addModel(L"DRAWING", Hostsim::ModelType::Other));
     RunResult r = run();
     EXPECT_FALSE(r.closedByExport);
@@ -147,6 +148,7 @@ TEST_F(ExportRunTest, AFailedExtractionShowsCreoImportErrorAndNothingElse) {
 }
 
 TEST_F(ExportRunTest, NoWorkingDirectoryEndsTheRunSilently) {
+    session.recordCalls();
     session.faults().always("ProDirectoryCurrentGet", PRO_TK_GENERAL_ERROR);
     RunResult r = run();
     EXPECT_FALSE(r.closedByExport);
@@ -201,6 +203,7 @@ TEST_F(ExportRunTest, WithoutDeletionTheMessageNamesTheFullPath) {
 }
 
 TEST_F(ExportRunTest, AFailingResultMessageStopsBeforeTheInstallation) {
+    session.recordCalls();
     install();
     session.faults().forItem("ProMessageDisplay", "ExportTvlFile %0s", PRO_TK_GENERAL_ERROR);
     RunResult r = run("toggle DeleteTvl\n");
@@ -314,6 +317,7 @@ TEST_F(ExportRunTest, ADirectoryTakesTheNameLikeAFile) {
 }
 
 TEST_F(ExportRunTest, WhenAllThousandNamesAreTakenNothingIsWritten) {
+    session.recordCalls();
     std::ofstream(file("PART.tvl")) << "x";
     for (int i = 1; i <= 999; ++i) {
         std::ofstream(file("PART_" + std::to_string(i) + ".tvl")) << "x";
@@ -361,6 +365,7 @@ TEST(ExportRunPieces, TheCommandLineCharacterForCharacter) {
 
 #ifndef _WIN32
 TEST_F(ExportRunTest, AWorkingDirectoryTooLongForThePathBufferIsRefused) {
+    session.recordCalls();
     // 259 wide characters fit the host's buffer, but their narrow form does not fit 260 bytes.
     std::wstring dir = work.path().wstring() + L"/";
     while (dir.size() < PRO_PATH_SIZE - 2) {
@@ -374,6 +379,7 @@ TEST_F(ExportRunTest, AWorkingDirectoryTooLongForThePathBufferIsRefused) {
 #endif
 
 TEST_F(ExportRunTest, AWorkingDirectoryThatNarrowTextCannotHoldIsRefused) {
+    session.recordCalls();
 #ifdef _WIN32
     const wchar_t outside = L'\u4e2d'; // not in the ANSI code page
 #else
@@ -390,6 +396,7 @@ TEST_F(ExportRunTest, AWorkingDirectoryThatNarrowTextCannotHoldIsRefused) {
 // A working directory reached through a link that leads to itself: the test of the first name
 // fails with an error other than "not found".
 TEST_F(ExportRunTest, AFileSystemErrorIsReportedAndNothingEscapes) {
+    session.recordCalls();
     fs::create_symlink("loop", work / "loop");
     session.workingDirectory = (work / "loop").wstring();
     RunResult r = run();
@@ -402,6 +409,7 @@ TEST_F(ExportRunTest, AFileSystemErrorIsReportedAndNothingEscapes) {
 
 // The disk fills up while the file is written: the writer fails, and the part it wrote goes.
 TEST_F(ExportRunTest, AFileThatCouldNotBeFinishedIsRemoved) {
+    session.recordCalls();
     RunResult r;
     {
         TvlTest::FileSizeLimit limit(64);
@@ -460,6 +468,7 @@ TEST_F(ExportRunTest, AFileThatAppearsBeforeTheWriteIsLeftAndTheNextNameTaken) {
 // Names that would leave the working directory, add arguments to the command line or carry
 // control characters are refused before anything is written or started.
 TEST_F(ExportRunTest, AModelNameThatIsNoPlainFileNameIsRefused) {
+    session.recordCalls();
     install();
     const fs::path deep = work / "a" / "b";
     fs::create_directories(deep);

@@ -110,6 +110,7 @@ protected:
         g_options = Velmora::OptionsPersistency{};
         {
             Hostsim::Session session;
+            session.recordCalls();
             session.workingDirectory = work.path().wstring();
             buildScene(session);
             session.ui().addEvents(Hostsim::parseSessionScript(kSessionScript, "sweep"));

@@ -12,6 +12,7 @@ using Velmora::showMessageDialog;
 class ShowMessageTest : public HostTest::HostSessionTest {};
 
 TEST_F(ShowMessageTest, ClearsThenShowsAKeyWithoutArguments) {
+    session.recordCalls();
     EXPECT_EQ(showMessage("ExportTvlSuccess"), PRO_TK_NO_ERROR);
     EXPECT_EQ(session.log().functions(),
               (std::vector<std::string>{"ProMessageClear", "ProMessageDisplay"}));
@@ -22,6 +23,7 @@ TEST_F(ShowMessageTest, ClearsThenShowsAKeyWithoutArguments) {
 }
 
 TEST_F(ShowMessageTest, PassesOneArgumentAsTheFirstFormatArgument) {
+    session.recordCalls();
     EXPECT_EQ(showMessage("ExportTvlFile %0s", {"/work/PART.tvl"}), PRO_TK_NO_ERROR);
     EXPECT_EQ(session.log().calls()[1].detail, "arg1=/work/PART.tvl");
     EXPECT_EQ(session.transcript().areaKeys(), std::vector<std::string>{"ExportTvlFile %0s"});
@@ -42,6 +44,7 @@ TEST_F(ShowMessageTest, PassesTwoArgumentsInListOrder) {
 }
 
 TEST_F(ShowMessageTest, ReturnsTheDisplayStatusUnchanged) {
+    session.recordCalls();
     session.faults().always("ProMessageDisplay", -31);
     session.faults().always("ProMessageClear", PRO_TK_GENERAL_ERROR);
     EXPECT_EQ(showMessage("ExportTvlSuccess"), -31);
@@ -52,6 +55,7 @@ TEST_F(ShowMessageTest, ReturnsTheDisplayStatusUnchanged) {
 }
 
 TEST_F(ShowMessageTest, MoreThanTwoArgumentsAreRefusedBeforeAnyHostCall) {
+    session.recordCalls();
     EXPECT_EQ(showMessage("ExportTvlFile %0s", {"a", "b", "c"}), PRO_TK_BAD_INPUTS);
     EXPECT_TRUE(session.log().calls().empty());
 }
@@ -59,6 +63,7 @@ TEST_F(ShowMessageTest, MoreThanTwoArgumentsAreRefusedBeforeAnyHostCall) {
 class ShowMessageDialogTest : public HostTest::HostSessionTest {};
 
 TEST_F(ShowMessageDialogTest, ShowsOneDialogWithOneButtonAndReleasesEverything) {
+    session.recordCalls();
     EXPECT_EQ(showMessageDialog("CreoImportError", "CreoImportError"), PRO_TK_NO_ERROR);
     auto dialogs = session.transcript().dialogs();
     ASSERT_EQ(dialogs.size(), 1u);
@@ -98,6 +103,7 @@ class ShowMessageDialogFailure : public HostTest::HostSessionTest,
                                  public ::testing::WithParamInterface<FailingStep> {};
 
 TEST_P(ShowMessageDialogFailure, EndsWithTheStepsStatusAndReleasesWhatItHolds) {
+    session.recordCalls();
     const FailingStep& step = GetParam();
     session.faults().onCall(step.function, step.call, step.status);
     EXPECT_EQ(showMessageDialog("CreoImportError", "CreoImportError"), step.status);

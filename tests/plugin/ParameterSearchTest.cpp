@@ -116,6 +116,7 @@ TEST_F(EntryLoopTest, AttributeTextsByValueType) {
 }
 
 TEST_F(EntryLoopTest, AttributeNamesMatchExactly) {
+    session.recordCalls();
     options.importAttributes = {{L"MATERIAL", 0}};
     part.parameters = {parameter(L"material", ParameterValue::ofText(L"steel")),
                        parameter(L"MATERIAL_2", ParameterValue::ofText(L"steel"))};
@@ -125,6 +126,7 @@ TEST_F(EntryLoopTest, AttributeNamesMatchExactly) {
 }
 
 TEST_F(EntryLoopTest, ScopesDecideWhichEntriesReachAnItem) {
+    session.recordCalls();
     options.importAttributes = {{L"A", 0}, {L"B", 1}, {L"C", 2}};
     part.parameters = {parameter(L"C", ParameterValue::ofText(L"c")),
                        parameter(L"B", ParameterValue::ofText(L"b")),
@@ -178,6 +180,7 @@ TEST_F(EntryLoopTest, AFailingValueReadEndsTheVisitWithItsStatus) {
 }
 
 TEST_F(EntryLoopTest, AVisitStatusOtherThanNotFoundEndsTheLoop) {
+    session.recordCalls();
     options.importAttributes = {{L"A", 0}, {L"B", 0}};
     part.parameters = {parameter(L"A", ParameterValue::ofText(L"a")),
                        parameter(L"B", ParameterValue::ofText(L"b"))};
@@ -287,6 +290,7 @@ TEST_F(GeometryCtiTest, PrecedenceOfASurfacesCti) {
 }
 
 TEST_F(GeometryCtiTest, TheSearchStopsAtTheFirstParentThatHasOne) {
+    session.recordCalls();
     lastParent.parameters = {cti(400)};
     firstParent.parameters = {cti(300)};
     int result = 55;

@@ -57,6 +57,7 @@ TEST_F(PartTest, ASinglePartWithTwoGoodBodies) {
 }
 
 TEST_F(PartTest, TheSecondOfThreeBodiesFailsAndItsPositionGoesToTheThird) {
+    session.recordCalls();
     Hostsim::Model& asm1 = assembly(L"A");
     Hostsim::Model& p = boxPart(L"P", {{{0, 0, 0}, {1, 1, 1}}});
     p.addBody(); // no surfaces: no triangles
@@ -105,6 +106,7 @@ TEST_F(PartTest, SkippedBodiesCountInTheHostsNumber) {
 }
 
 TEST_F(PartTest, APartWhoseBodiesAllFailIsWarnedOnceAndReadAgainLater) {
+    session.recordCalls();
     Hostsim::Model& asm1 = assembly(L"A");
     Hostsim::Model& p = session.addPart(L"F").setUnit(L"mm");
     p.addBody();
@@ -135,6 +137,7 @@ TEST_F(PartTest, DuplicatePlacementsGiveOneComponentAndOneWarning) {
 }
 
 TEST_F(PartTest, FlexibleOccurrencesAreNumberedPerPlainName) {
+    session.recordCalls();
     Hostsim::Model& asm1 = assembly(L"A");
     Hostsim::Model& p = boxPart(L"P");
     p.bodies[0].addSurface(PRO_SRF_PLANE).tessellationStatus = PRO_TK_INCOMPLETE_TESS;
@@ -380,6 +383,7 @@ TEST_F(PartTest, ComponentsThatAreNotShownArePassedOver) {
 }
 
 TEST_F(PartTest, ColoursOfBodiesAndComponents) {
+    session.recordCalls();
     Hostsim::Model& asm1 = assembly(L"A");
     Hostsim::Model& p = boxPart(L"P", {{{0, 0, 0}, {1, 1, 1}}, {{2, 0, 0}, {3, 1, 1}}});
     p.bodies[0].appearance = Hostsim::Colour{0.4, 0.5, 0.6};

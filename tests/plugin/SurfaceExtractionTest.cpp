@@ -343,6 +343,7 @@ struct ChordCase {
 };
 
 TEST_F(SurfaceTest, TheChordHeightIsDividedByTheTopModelsFactorOnly) {
+    session.recordCalls();
     options.chordHeight = 0.5;
     options.angleControl = 0.25;
     const ChordCase cases[] = {
@@ -373,6 +374,7 @@ TEST_F(SurfaceTest, TheChordHeightIsDividedByTheTopModelsFactorOnly) {
 }
 
 TEST_F(SurfaceTest, TheHostCallsOfOneSurfaceInOrder) {
+    session.recordCalls();
     addSurface().parameters = {cti(5)};
     ASSERT_EQ(visit().surfaces, PRO_TK_NO_ERROR);
     std::vector<std::string> calls;
