@@ -5,7 +5,9 @@
 // - Item ids are unique within a model across features, bodies, surfaces and facet sets; an
 //   id of 0 handed to an add function means "the next free id".
 // - Matrices use row vectors: a point p of the component's model maps to p * M in the
-//   containing assembly; the translation stands in row 3 (m[3][0..2]).
+//   containing assembly; the translation stands in row 3 (m[3][0..2]). A component's
+//   transform is rigid and in the assembly's unit; the occurrence transformations handed to
+//   the plug-in add the ratio of the two models' units (HostUnits.h).
 // - Tessellation facets are wound clockwise seen from outside the solid: the right-hand normal
 //   of (v0, v1, v2) points into the material, so the corner order (v0, v2, v1) faces outward.
 #pragma once

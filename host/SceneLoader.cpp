@@ -1,6 +1,7 @@
 // Scene files: JSON read with nlohmann-json, checked value by value with the JSON path of each.
 #include "SceneLoader.h"
 
+#include "HostUnits.h"
 #include "ModelFile.h"
 
 #include <nlohmann/json.hpp>
@@ -292,20 +293,6 @@ void Reader::model(const Json& v, const std::string& path) {
     if (v.contains("modelFile")) {
         modelFile(m, v.at("modelFile"), path + "/modelFile");
     }
-}
-
-// Millimetres per unit of the length units the host knows; none for any other name.
-std::optional<double> millimetresPer(const std::wstring& unit) {
-    static const std::pair<const wchar_t*, double> table[] = {
-        {L"mm", 1.0},   {L"in", 25.4},       {L"nm", 0.000001},  {L"micron", 0.001},
-        {L"cm", 10.0},  {L"m", 1000.0},      {L"km", 1000000.0}, {L"mil", 0.0254},
-        {L"ft", 304.8}, {L"mile", 1609344.0}};
-    for (const auto& [name, factor] : table) {
-        if (unit == name) {
-            return factor;
-        }
-    }
-    return std::nullopt;
 }
 
 void Reader::modelFile(Model& m, const Json& v, const std::string& path) {

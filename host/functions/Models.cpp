@@ -1,6 +1,7 @@
 // Models, units, working directory, features, component paths, appearances in assembly context
 // and parameters.
 #include "HostFunctions.h"
+#include "HostUnits.h"
 
 #include <cmath>
 
@@ -420,10 +421,21 @@ ProErrors HostFunctions::ProAsmcomppathTrfGet(ProAsmcomppath* path, ProBoolean b
     if (transformation == nullptr || !walkPath(*session, path, levels)) {
         return PRO_TK_BAD_INPUTS;
     }
-    // Row vectors: the deepest placement applies first.
+    // Row vectors: the deepest placement applies first. A scene's placement is rigid and in the
+    // parent's unit, so each level first takes the placed model's lengths into the parent's
+    // unit; the matrix then maps the placed model's own coordinates into the top model's.
     Matrix m = identityMatrix();
     for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
-        m = multiply(m, (*it)->transform);
+        const Feature& placement = **it;
+        const double ratio = millimetresPerUnitOf(*session->findModel(*placement.componentModel)) /
+                             millimetresPerUnitOf(*placement.model);
+        Matrix level = placement.transform;
+        for (std::size_t row = 0; row < 3; ++row) {
+            for (double& value : level[row]) {
+                value *= ratio;
+            }
+        }
+        m = multiply(m, level);
     }
     if (bottomUp == PRO_B_FALSE && !invertAffine(m, m)) {
         return PRO_TK_GENERAL_ERROR;

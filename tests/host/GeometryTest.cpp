@@ -178,6 +178,93 @@ TEST_F(PathTest, TransformationsComposeOverThreeLevels) {
     }
 }
 
+// Scene placements are rigid and in the parent's unit; the host's matrix also carries each
+// placed model's unit over its parent's, so it maps the part's own coordinates into the top
+// model's. Worked by hand for the part's point (1, 1, 1): into the sub-assembly's unit, a quarter
+// turn about z ((x, y, z) -> (-y, x, z)) and a move by (1, 2, 3) there; then into the top's unit,
+// a quarter turn about x ((x, y, z) -> (x, -z, y)) and a move by (10, 20, 30).
+TEST_F(PathTest, EachLevelCarriesThePlacedModelsUnitOverItsParents) {
+    struct Case {
+        const char* label;
+        const wchar_t* top; // nullptr: the model has no unit
+        const wchar_t* sub;
+        const wchar_t* part;
+        double scale; // one unit of the part in units of the top model
+        Hostsim::Point expected;
+    };
+    const Case cases[] = {
+        {"inch part, centimetre sub, millimetre top",
+         L"mm",
+         L"cm",
+         L"in",
+         25.4,
+         {-5.4, -35.4, 75.4}},
+        {"millimetre part, centimetre sub, inch top",
+         L"in",
+         L"cm",
+         L"mm",
+         1 / 25.4,
+         {10 + 0.9 / 2.54, 20 - 3.1 / 2.54, 30 + 2.1 / 2.54}},
+        {"foot part, sub without a unit, millimetre top",
+         L"mm",
+         nullptr,
+         L"ft",
+         304.8,
+         {-293.8, -287.8, 336.8}},
+        {"a top unit outside the table counts as millimetres",
+         L"furlong",
+         L"cm",
+         L"mm",
+         1.0,
+         {19, -11, 51}},
+        {"millimetres throughout", L"mm", L"mm", L"mm", 1.0, {10, 16, 33}},
+    };
+    const Hostsim::Matrix inSub{{{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {1, 2, 3, 1}}};
+    const Hostsim::Matrix inTop{{{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}, {10, 20, 30, 1}}};
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::wstring suffix = std::to_wstring(++n);
+        auto unit = [](Hostsim::Model& m, const wchar_t* name) {
+            if (name != nullptr) {
+                m.setUnit(name);
+            }
+        };
+        unit(session.addPart(L"PART" + suffix), c.part);
+        Hostsim::Model& sub = session.addAssembly(L"SUB" + suffix);
+        unit(sub, c.sub);
+        Hostsim::Model& top = session.addAssembly(L"TOP" + suffix);
+        unit(top, c.top);
+        ProIdTable ids{top.addComponent(L"SUB" + suffix, inTop).id,
+                       sub.addComponent(L"PART" + suffix, inSub).id};
+        ProAsmcomppath path{};
+        ASSERT_EQ(ProAsmcomppathInit(session.handle(top), ids, 2, &path), PRO_TK_NO_ERROR);
+        ProMatrix m;
+        ASSERT_EQ(ProAsmcomppathTrfGet(&path, PRO_B_TRUE, m), PRO_TK_NO_ERROR);
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_NEAR(m[0][j] + m[1][j] + m[2][j] + m[3][j],
+                        c.expected[static_cast<std::size_t>(j)], 1e-12)
+                << j;
+            // The block is the rotation times the scale: its rows are orthogonal, each as long
+            // as one unit of the part.
+            for (int i = 0; i < 3; ++i) {
+                const double dot = m[i][0] * m[j][0] + m[i][1] * m[j][1] + m[i][2] * m[j][2];
+                EXPECT_NEAR(dot, i == j ? c.scale * c.scale : 0.0, 1e-9) << i << j;
+            }
+        }
+        // The inverse takes the point back into the part.
+        ProMatrix inverse;
+        ASSERT_EQ(ProAsmcomppathTrfGet(&path, PRO_B_FALSE, inverse), PRO_TK_NO_ERROR);
+        for (int j = 0; j < 3; ++j) {
+            const Hostsim::Point& e = c.expected;
+            EXPECT_NEAR(e[0] * inverse[0][j] + e[1] * inverse[1][j] + e[2] * inverse[2][j] +
+                            inverse[3][j],
+                        1.0, 1e-9)
+                << j;
+        }
+    }
+}
+
 TEST_F(PathTest, AnEmptyPathIsTheIdentityAndNamesNoOccurrence) {
     Hostsim::Model& part = session.addPart(L"PART");
     ProAsmcomppath path{};

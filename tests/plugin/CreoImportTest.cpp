@@ -1,6 +1,7 @@
 // The extraction driver through the stand-in host: source system, name, units, the two
 // branches, the root node's attributes, and a fault sweep over a whole sample assembly.
 #include "ExtractionTestSupport.h"
+#include "HostUnits.h"
 #include "LengthUnit.h"
 #include "SceneLoader.h"
 
@@ -33,6 +34,18 @@ TEST(LengthUnitTest, TheTableComparesWholeNamesCaseSensitively) {
     }
 }
 
+// The host's occurrence transformations carry its own lengths of the units; placements come out
+// rigid only while they agree with the plug-in's.
+TEST(LengthUnitTest, TheStandInHostKnowsTheSameLengths) {
+    for (const UnitCase& c : kUnits) {
+        Hostsim::Model model;
+        model.setUnit(c.name);
+        EXPECT_EQ(Hostsim::millimetresPerUnitOf(model), c.factor)
+            << std::string(c.name.begin(), c.name.end());
+    }
+    EXPECT_EQ(Hostsim::millimetresPerUnitOf(Hostsim::Model{}), 1.0);
+}
+
 TEST_F(DriverTest, TheTopModelsUnitScalesTranslationsAndTheChordHeight) {
     options.chordHeight = 0.5;
     for (const UnitCase& c : kUnits) {
@@ -49,7 +62,9 @@ TEST_F(DriverTest, TheTopModelsUnitScalesTranslationsAndTheChordHeight) {
         ASSERT_EQ(model.components.size(), 1u);
         EXPECT_DOUBLE_EQ(model.components[0].matrix[3], c.factor);
         EXPECT_DOUBLE_EQ(model.components[0].matrix[7], 2 * c.factor);
-        EXPECT_DOUBLE_EQ(model.components[0].matrix[0], c.factor);
+        // The host's block carries 1 / factor (the millimetre part's unit over the root's); the
+        // root's factor takes it out again, so the placement stays a rotation.
+        EXPECT_DOUBLE_EQ(model.components[0].matrix[0], 1.0);
         const int i = fresh.log().indexOf("ProSurfacetessellationinputChordheightSet");
         ASSERT_GE(i, 0);
         std::ostringstream expected;

@@ -33,9 +33,9 @@ std::vector<std::wstring> texts(const std::vector<KorvaneGeometry::PartAttribute
     return out;
 }
 
-// A placement without rotation: the rotation block is k times the identity.
-Matrix4 placed(double k, double x, double y, double z) {
-    return {k, 0, 0, x, 0, k, 0, y, 0, 0, k, z, 0, 0, 0, 1};
+// A placement without rotation.
+Matrix4 placed(double x, double y, double z) {
+    return {1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z, 0, 0, 0, 1};
 }
 
 void expectMatrix(const Matrix4& actual, const Matrix4& expected) {
@@ -80,8 +80,8 @@ TEST_F(SampleAssemblyTest, TheWholeModel) {
     EXPECT_EQ(partNames(), (std::vector<std::string>{"HOUSING", "BOLT", "SHAFT", "BEARING",
                                                      "SPRING_flexible_1", "SPRING_flexible_2"}));
 
-    // Components: millimetres of GEARBOX; the inch bolt's rotation block carries 1/25.4.
-    const double k = 1.0 / 25.4;
+    // Components: millimetres of GEARBOX. The inch bolt is placed as rigidly as the rest: its
+    // mesh is in millimetres already.
     struct Expected {
         const char* name;
         int part;
@@ -89,14 +89,14 @@ TEST_F(SampleAssemblyTest, TheWholeModel) {
         Colour colour;
     };
     const Expected components[] = {
-        {"HOUSING", 0, placed(1, 0, 0, 0), {0.6, 0.6, 0.6}},
-        {"BOLT", 1, placed(k, 5, 5, 10), kNoColour},
-        {"BOLT", 1, {0, -k, 0, 35, k, 0, 0, 5, 0, 0, k, 10, 0, 0, 0, 1}, kNoColour},
-        {"SHAFT", 2, placed(1, 20, 10, 10), {0.2, 0.2, 0.8}},
-        {"BEARING", 3, placed(1, 20, 10, 50), kNoColour},
-        {"BOLT", 1, placed(k, 20, 10, 55), kNoColour},
-        {"SPRING_flexible_1", 4, placed(1, 0, 30, 0), kNoColour},
-        {"SPRING_flexible_2", 5, placed(1, 10, 30, 0), kNoColour},
+        {"HOUSING", 0, placed(0, 0, 0), {0.6, 0.6, 0.6}},
+        {"BOLT", 1, placed(5, 5, 10), kNoColour},
+        {"BOLT", 1, {0, -1, 0, 35, 1, 0, 0, 5, 0, 0, 1, 10, 0, 0, 0, 1}, kNoColour},
+        {"SHAFT", 2, placed(20, 10, 10), {0.2, 0.2, 0.8}},
+        {"BEARING", 3, placed(20, 10, 50), kNoColour},
+        {"BOLT", 1, placed(20, 10, 55), kNoColour},
+        {"SPRING_flexible_1", 4, placed(0, 30, 0), kNoColour},
+        {"SPRING_flexible_2", 5, placed(10, 30, 0), kNoColour},
     };
     ASSERT_EQ(target.components.size(), std::size(components));
     for (std::size_t i = 0; i < std::size(components); ++i) {

@@ -194,18 +194,20 @@ struct UnitCase {
     const char* label;
     std::wstring assemblyUnit, partUnit;
     double meshScale;   // the part's 1 becomes this
-    double blockScale;  // of the rotation block
     double translation; // the host's 2, 3, 4 times this
 };
 
+// The host's matrix carries the part's unit over the assembly's in its rotation block; with the
+// root's factor and the part's taken into account the placement is the scene's rotation again.
 TEST_F(PartTest, LengthsAreMillimetresOfTheTopModel) {
     const UnitCase cases[] = {
-        {"mm in mm", L"mm", L"mm", 1.0, 1.0, 1.0},
-        {"inch part in mm assembly", L"mm", L"in", 25.4, 1 / 25.4, 1.0},
-        {"mm part in inch assembly", L"in", L"mm", 1.0, 25.4, 25.4},
-        {"inch in inch", L"in", L"in", 25.4, 1.0, 25.4},
-        {"unit outside the table", L"mm", L"furlong", 1.0, 1.0, 1.0},
-        {"part without a unit", L"mm", L"", 1.0, 1.0, 1.0},
+        {"mm in mm", L"mm", L"mm", 1.0, 1.0},
+        {"inch part in mm assembly", L"mm", L"in", 25.4, 1.0},
+        {"mm part in inch assembly", L"in", L"mm", 1.0, 25.4},
+        {"inch in inch", L"in", L"in", 25.4, 25.4},
+        {"centimetre part in inch assembly", L"in", L"cm", 10.0, 25.4},
+        {"unit outside the table", L"mm", L"furlong", 1.0, 1.0},
+        {"part without a unit", L"mm", L"", 1.0, 1.0},
     };
     // Row vectors: a quarter turn about z, then the translation (2, 3, 4).
     const Matrix host{{{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {2, 3, 4, 1}}};
@@ -225,9 +227,9 @@ TEST_F(PartTest, LengthsAreMillimetresOfTheTopModel) {
         ASSERT_EQ(model.components.size(), 1u);
         EXPECT_NEAR(maxCoordinate(model.parts[0].bodies[0]), c.meshScale, 1e-12);
         const KorvaneGeometry::Matrix4& m = model.components[0].matrix;
-        const double b = c.blockScale, t = c.translation;
-        const KorvaneGeometry::Matrix4 expected{0, -b, 0, 2 * t, b, 0, 0, 3 * t,
-                                                0, 0,  b, 4 * t, 0, 0, 0, 1};
+        const double t = c.translation;
+        const KorvaneGeometry::Matrix4 expected{0, -1, 0, 2 * t, 1, 0, 0, 3 * t,
+                                                0, 0,  1, 4 * t, 0, 0, 0, 1};
         for (std::size_t i = 0; i < 16; ++i) {
             EXPECT_NEAR(m[i], expected[i], 1e-12) << i;
         }

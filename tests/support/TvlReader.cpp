@@ -308,6 +308,22 @@ Counts countsOf(const File& file) {
     return c;
 }
 
+Point placed(const Component& component, const Point& p) {
+    const std::array<double, 16>& m = component.matrix;
+    return {m[0] * p.x + m[1] * p.y + m[2] * p.z + m[3],
+            m[4] * p.x + m[5] * p.y + m[6] * p.z + m[7],
+            m[8] * p.x + m[9] * p.y + m[10] * p.z + m[11]};
+}
+
+const Part& partOf(const File& file, const Component& component) {
+    for (const Part& part : file.parts) {
+        if (part.name == component.name) {
+            return part;
+        }
+    }
+    throw std::out_of_range("no part named " + component.name);
+}
+
 void summary(const File& file, std::ostream& out) {
     const Counts c = countsOf(file);
     out << file.name << " (version " << file.versionText << ", source " << file.sourceSystem

@@ -120,6 +120,12 @@ struct Counts {
 };
 Counts countsOf(const File& file);
 
+// Where a component's matrix (row by row, the translation in the last column) puts a point of
+// its part.
+Point placed(const Component& component, const Point& p);
+// The part a component places (they share the name); throws std::out_of_range when none.
+const Part& partOf(const File& file, const Component& component);
+
 // Two lines: name, version and source; then the counts of nodes, components, parts, bodies,
 // surfaces, points and triangles.
 void summary(const File& file, std::ostream& out);
