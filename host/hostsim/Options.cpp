@@ -105,6 +105,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments, std::o
                  "dialogs) and prints\nwhat the user did and was shown, and the exchange files "
                  "the run wrote.\n",
                  "hostsim");
+    // An absolute path such as /tmp/scene.json is a value on Windows too, not an option.
+    app.allow_windows_style_options(false);
     app.formatter(std::make_shared<Formatter>());
     app.get_formatter()->column_width(22);
     Options o;

@@ -549,7 +549,7 @@ TEST(Tvlsummary, AnswersHelpAndRefusesAFileItCannotRead) {
     TvlTest::TempDir dir("tvlsummary");
     TestProcess::Result help = TestProcess::run(kTvlsummary, {"--help"}, dir.path());
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(contains(help.out, "usage: tvlsummary")) << help.out;
+    EXPECT_TRUE(contains(help.out, "Usage: tvlsummary")) << help.out;
     EXPECT_TRUE(contains(help.out, "triangles")) << help.out;
     write(dir / "broken.tvl", "no exchange file");
     TestProcess::Result broken =

@@ -22,11 +22,19 @@ namespace TestProcess {
 
 namespace {
 
+// The text a program printed, with Windows' CR LF line ends as LF.
 std::string readAll(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
-    return content.str();
+    std::string text = content.str();
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
 }
 
 #if defined(_WIN32)
