@@ -334,7 +334,7 @@ void Reader::modelFile(Model& m, const Json& v, const std::string& path) {
         fail(path, "the host knows no length for the unit \"" + toUtf8(*m.lengthUnit) +
                        "\" of this model");
     }
-    std::filesystem::path location(fromUtf8(file->get<std::string>()));
+    std::filesystem::path location = pathFromUtf8(file->get<std::string>());
     if (location.is_relative()) {
         location = baseDirectory_ / location;
     }

@@ -228,6 +228,27 @@ TEST(SceneLoader, AModelFileEntryGivesBodiesOrNamesTheBuildItNeeds) {
     }
 }
 
+// A model file in a folder whose name is outside ASCII, found from the scene's own folder; the
+// tests run in the C locale.
+TEST(SceneLoader, AModelFilePathOutsideAsciiIsFound) {
+    if (!Hostsim::modelFilesSupported()) {
+        GTEST_SKIP() << "model files need the native build with OpenCASCADE";
+    }
+    std::filesystem::path dir = HostTest::temporaryDirectory("scene");
+    std::filesystem::create_directories(dir / u8"pi\u00e8ce\u2013\u20ac");
+    std::filesystem::copy_file("/usr/share/opencascade/data/step/screw.step",
+                               dir / u8"pi\u00e8ce\u2013\u20ac" / "screw.step");
+    std::ofstream(dir / u8"sc\u00e8ne.json")
+        << "{\"models\": [{\"name\": \"SCREW\", \"type\": \"part\", \"modelFile\": "
+           "\"pi\u00e8ce\u2013\u20ac/screw.step\"}]}";
+    Hostsim::Session session;
+    Hostsim::loadScene(session, dir / u8"sc\u00e8ne.json");
+    const Hostsim::Model* part = session.findModel(L"SCREW");
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(part->bodies.size(), 1u);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(SceneLoader, NoPrefixOfAValidSceneCrashes) {
     std::string text = kScene;
     for (std::size_t n = 0; n < text.size(); n += 7) {
