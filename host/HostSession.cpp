@@ -1,6 +1,8 @@
 // The stand-in host's session: models, handles, commands and the start-up record.
 #include "HostSession.h"
 
+#include "PathText.h"
+
 #include <stdexcept>
 
 #if defined(_WIN32)
@@ -23,7 +25,7 @@ Session::Session() {
     g_active = this;
     textRoot = fromUtf8(HOSTSIM_DEFAULT_TEXT_ROOT);
     std::error_code ec;
-    workingDirectory = std::filesystem::current_path(ec).wstring();
+    workingDirectory = widePath(std::filesystem::current_path(ec));
 }
 
 Session::~Session() {

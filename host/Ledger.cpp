@@ -38,7 +38,7 @@ void* Ledger::allocate(AllocationKind kind, const std::string& function, std::si
     if (block == nullptr) {
         return nullptr;
     }
-    Allocation a{kind, function, elementSize, count, {}, nullptr};
+    Allocation a{kind, function, elementSize, count, {}, nullptr, {}};
     live_[block] = std::move(a);
     released_.erase(block);
     ++handedOut_;
@@ -47,7 +47,7 @@ void* Ledger::allocate(AllocationKind kind, const std::string& function, std::si
 
 void* Ledger::adopt(AllocationKind kind, const std::string& function, void* object,
                     void (*destroy)(void*)) {
-    Allocation a{kind, function, 0, 1, {}, destroy};
+    Allocation a{kind, function, 0, 1, {}, destroy, {}};
     live_[object] = std::move(a);
     released_.erase(object);
     ++handedOut_;
@@ -61,6 +61,13 @@ wchar_t* Ledger::allocateWideString(const std::string& function, const std::wstr
         std::wmemcpy(block, text.c_str(), text.size() + 1);
     }
     return block;
+}
+
+void Ledger::setMessageKey(const void* block, std::string key) {
+    auto it = live_.find(block);
+    if (it != live_.end()) {
+        it->second.messageKey = std::move(key);
+    }
 }
 
 char** Ledger::allocateStringArray(const std::string& function,

@@ -31,6 +31,7 @@ struct Allocation {
     std::size_t count = 0;
     std::vector<void*> parts;         // string arrays: the strings
     void (*destroy)(void*) = nullptr; // host objects; raw blocks use free()
+    std::string messageKey;           // a message text: the key it was made from
 };
 
 class Ledger {
@@ -53,6 +54,9 @@ public:
     // Releases a block of this kind; PRO_TK_BAD_INPUTS (and a violation) otherwise.
     ProErrors release(AllocationKind kind, void* block, const std::string& function,
                       std::size_t expectedCount = static_cast<std::size_t>(-1));
+
+    // Marks a live wide string as the text of a message key.
+    void setMessageKey(const void* block, std::string key);
 
     // The live block, or null (also for a block of another kind when kind is given).
     const Allocation* find(const void* block) const;

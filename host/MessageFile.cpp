@@ -1,20 +1,15 @@
 // Message files of the stand-in host.
 #include "MessageFile.h"
 
-#include <fstream>
+#include "InputFile.h"
+
 #include <sstream>
 #include <stdexcept>
 
 namespace Hostsim {
 
 MessageFile MessageFile::load(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error(file.string() + ": cannot be read");
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return parse(content.str(), file.string());
+    return parse(readInputFile(file, "message file"), utf8Path(file));
 }
 
 MessageFile MessageFile::parse(const std::string& content, const std::string& fileName) {
@@ -85,20 +80,6 @@ std::optional<std::string> MessageFile::format(const std::string& text,
         }
     }
     return out;
-}
-
-std::filesystem::path hostPath(const std::wstring& text) {
-#if defined(_WIN32)
-    return std::filesystem::path(text);
-#else
-    std::wstring copy = text;
-    for (wchar_t& c : copy) {
-        if (c == L'\\') {
-            c = L'/';
-        }
-    }
-    return std::filesystem::path(copy);
-#endif
 }
 
 } // namespace Hostsim

@@ -7,6 +7,8 @@
 // the second, %% for a percent sign.
 #pragma once
 
+#include "PathText.h"
+
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -32,8 +34,5 @@ public:
 private:
     std::map<std::string, std::string> entries_;
 };
-
-// A host path as text: backslashes become the platform's separator off Windows.
-std::filesystem::path hostPath(const std::wstring& text);
 
 } // namespace Hostsim

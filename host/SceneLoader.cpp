@@ -2,8 +2,12 @@
 #include "SceneLoader.h"
 
 #include "HostUnits.h"
+#include "InputFile.h"
 #include "ModelFile.h"
+#include "PathText.h"
 
+// The library's own errors (a value of an unexpected type) then name the value's JSON path.
+#define JSON_DIAGNOSTICS 1
 #include <nlohmann/json.hpp>
 
 #include <cmath>
@@ -317,7 +321,7 @@ void Reader::modelFile(Model& m, const Json& v, const std::string& path) {
         fail(path, "the host knows no length for the unit \"" + toUtf8(*m.lengthUnit) +
                        "\" of this model");
     }
-    std::filesystem::path location(fromUtf8(file->get<std::string>()));
+    std::filesystem::path location = pathFromUtf8(file->get<std::string>());
     if (location.is_relative()) {
         location = baseDirectory_ / location;
     }
@@ -325,7 +329,7 @@ void Reader::modelFile(Model& m, const Json& v, const std::string& path) {
     try {
         geometry = readModelFile(location, *factor);
     } catch (const ModelFileError& e) {
-        fail(pathPath, location.string() + ": " + e.what());
+        fail(pathPath, utf8Path(location) + ": " + e.what());
     }
     for (ModelFileSolid& solid : geometry.solids) {
         Body& b = m.addBody();
@@ -595,6 +599,131 @@ void Reader::facetSet(Model& m, const Json& v, const std::string& path) {
     }
 }
 
+// Where the parser stopped: the JSON path of the value it was reading, and the offset. The
+// parser tells the place of a number it cannot hold only to a SAX handler, so a failed parse is
+// repeated with this one.
+class ErrorLocator : public nlohmann::json_sax<Json> {
+public:
+    bool null() override { return valueDone(); }
+    bool boolean(bool) override { return valueDone(); }
+    bool number_integer(number_integer_t) override { return valueDone(); }
+    bool number_unsigned(number_unsigned_t) override { return valueDone(); }
+    bool number_float(number_float_t, const string_t&) override { return valueDone(); }
+    bool string(string_t&) override { return valueDone(); }
+    bool binary(binary_t&) override { return valueDone(); }
+    bool start_object(std::size_t) override { return open(false); }
+    bool key(string_t& name) override {
+        levels_.back().key = name;
+        return true;
+    }
+    bool end_object() override { return close(); }
+    bool start_array(std::size_t) override { return open(true); }
+    bool end_array() override { return close(); }
+    bool parse_error(std::size_t position, const std::string&, const Json::exception&) override {
+        failed_ = true;
+        offset_ = position;
+        return false;
+    }
+
+    bool failed() const { return failed_; }
+    std::size_t offset() const { return offset_; }
+    std::string path() const {
+        std::string out;
+        for (const Level& level : levels_) {
+            if (level.array) {
+                out += "/" + std::to_string(level.index);
+            } else if (level.key) {
+                out += "/" + *level.key;
+            }
+        }
+        return out;
+    }
+
+private:
+    struct Level {
+        bool array = false;
+        std::size_t index = 0;          // array: the element being read
+        std::optional<std::string> key; // object: the member being read
+    };
+    bool open(bool array) {
+        levels_.push_back(Level{array, 0, std::nullopt});
+        return true;
+    }
+    bool close() {
+        levels_.pop_back();
+        return valueDone();
+    }
+    bool valueDone() {
+        if (!levels_.empty()) {
+            Level& top = levels_.back();
+            if (top.array) {
+                ++top.index;
+            } else {
+                top.key.reset();
+            }
+        }
+        return true;
+    }
+
+    std::vector<Level> levels_;
+    bool failed_ = false;
+    std::size_t offset_ = 0;
+};
+
+// The library's message without its "[json.exception...] " tag.
+std::string untagged(const std::string& message) {
+    std::size_t end = message.find("] ");
+    return message.rfind("[json.exception.", 0) == 0 && end != std::string::npos
+               ? message.substr(end + 2)
+               : message;
+}
+
+// "line L, column C" of a byte offset: the column counts the bytes of the line up to it.
+std::string lineAndColumn(const std::string& text, std::size_t offset) {
+    offset = std::min(offset, text.size());
+    std::size_t line = 1, lineStart = 0;
+    for (std::size_t i = 0; i < offset; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(offset - lineStart);
+}
+
+// A scene text that the parser refuses: "<file>: <JSON path>: line L, column C: <why>". A
+// syntax error's message carries its place; for the rest the offset gives it.
+[[noreturn]] void refuseText(const std::string& text, const std::string& fileName,
+                             const Json::exception& e) {
+    ErrorLocator locator;
+    Json::sax_parse(text, &locator, Json::input_format_t::json, true, true);
+    std::string why = untagged(e.what()), place;
+    const std::string syntax = "parse error at ";
+    std::size_t colon = why.find(": ");
+    if (why.rfind(syntax, 0) == 0 && colon != std::string::npos) {
+        place = why.substr(syntax.size(), colon - syntax.size());
+        why = why.substr(colon + 2);
+    } else if (locator.failed()) {
+        place = lineAndColumn(text, locator.offset());
+    }
+    std::string path = locator.path();
+    throw SceneError(fileName + ": " + (path.empty() ? std::string("/") : path) + ": " +
+                     (place.empty() ? std::string() : place + ": ") + why);
+}
+
+// An error of the library while the values are read: "(<JSON path>) <why>" in its message.
+[[noreturn]] void refuseValue(const std::string& fileName, const Json::exception& e) {
+    std::string why = untagged(e.what()), path = "/";
+    if (why.size() > 1 && why[0] == '(') {
+        std::size_t close = why.find(") ");
+        if (close != std::string::npos) {
+            path = why.substr(1, close - 1);
+            why = why.substr(close + 2);
+        }
+    }
+    throw SceneError(fileName + ": " + path + ": " + why);
+}
+
 } // namespace
 
 void loadSceneText(Session& session, const std::string& text, const std::string& fileName) {
@@ -605,22 +734,27 @@ void loadSceneText(Session& session, const std::string& text, const std::string&
                    const std::filesystem::path& baseDirectory) {
     Json root;
     try {
-        root = Json::parse(text);
-    } catch (const Json::parse_error& e) {
-        throw SceneError(fileName + ": not valid JSON (at byte " + std::to_string(e.byte) + ")");
+        root = Json::parse(text, nullptr, true, true);
+    } catch (const Json::exception& e) {
+        refuseText(text, fileName, e);
     }
-    Reader(session, fileName, baseDirectory).scene(root);
+    try {
+        Reader(session, fileName, baseDirectory).scene(root);
+    } catch (const Json::exception& e) {
+        refuseValue(fileName, e);
+    }
 }
 
 void loadScene(Session& session, const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string name = file.filename().string();
-    if (!in) {
-        throw SceneError(name + ": cannot be read");
+    std::string text;
+    try {
+        text = readInputFile(file, "scene");
+    } catch (const InputFileError& e) {
+        throw SceneError(e.what());
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    loadSceneText(session, content.str(), name, std::filesystem::absolute(file).parent_path());
+    std::error_code ec;
+    std::filesystem::path base = std::filesystem::absolute(file, ec).parent_path();
+    loadSceneText(session, text, utf8Path(file), base);
 }
 
 } // namespace Hostsim

@@ -25,6 +25,18 @@ std::vector<const TranscriptEntry*> Transcript::dialogs() const {
     return found;
 }
 
+bool Transcript::shows(const std::string& key) const {
+    for (const TranscriptEntry& e : entries_) {
+        bool area = e.kind == TranscriptEntry::Kind::Area && e.key == key;
+        bool dialog =
+            e.kind == TranscriptEntry::Kind::Dialog && (e.titleKey == key || e.textKey == key);
+        if (area || dialog) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string Transcript::render() const {
     std::ostringstream out;
     for (const TranscriptEntry& e : entries_) {

@@ -13,6 +13,8 @@ struct TranscriptEntry {
     std::vector<std::string> args; // Area: the narrow arguments as given
     std::string text;              // Area and Dialog: the text shown (UTF-8)
     std::string title;             // Dialog
+    std::string titleKey, textKey; // Dialog: the message keys of its texts, when the host made
+                                   // them from a message file (ProMessageWstringbufferAlloc)
     int type = 0;                  // Dialog: message type
     std::vector<int> buttons;      // Dialog
     int defaultButton = 0;         // Dialog
@@ -25,6 +27,8 @@ public:
     // Keys of the area messages shown, in order.
     std::vector<std::string> areaKeys() const;
     std::vector<const TranscriptEntry*> dialogs() const;
+    // Whether a message of this key was shown: in the area, or as a dialog's title or text.
+    bool shows(const std::string& key) const;
     void clear() { entries_.clear(); }
     // One line per entry: "clear", "area <key>: <text>", "dialog <title>: <text>".
     std::string render() const;

@@ -2,11 +2,12 @@
 #include "UserInterface.h"
 
 #include "HostSession.h"
+#include "InputFile.h"
+#include "PathText.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -14,16 +15,6 @@
 namespace Hostsim {
 
 namespace {
-
-std::string readWhole(const std::filesystem::path& file, const char* what) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error(toUtf8(file.wstring()) + ": cannot read the " + what);
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 std::vector<std::string> lines(const std::string& content) {
     std::vector<std::string> out;
@@ -232,7 +223,7 @@ std::vector<Component> parseLayout(const std::string& content, const std::string
 }
 
 std::vector<Component> loadLayout(const std::filesystem::path& file) {
-    return parseLayout(readWhole(file, "layout"), toUtf8(file.wstring()));
+    return parseLayout(readInputFile(file, "layout"), utf8Path(file));
 }
 
 Component* Dialog::find(const std::string& component) {
@@ -278,6 +269,32 @@ const char* uiEventKindName(UiEvent::Kind kind) {
     return "?";
 }
 
+std::string eventPlace(const UiEvent& event) {
+    return event.file + ":" + std::to_string(event.line);
+}
+
+std::vector<ComponentKind> kindsTaking(UiEvent::Kind kind) {
+    switch (kind) {
+    case UiEvent::Kind::Press:
+        return {ComponentKind::PushButton};
+    case UiEvent::Kind::Text:
+        return {ComponentKind::InputPanel};
+    case UiEvent::Kind::Enter:
+        return {ComponentKind::InputPanel, ComponentKind::SpinBox};
+    case UiEvent::Kind::Select:
+        return {ComponentKind::OptionMenu};
+    case UiEvent::Kind::Toggle:
+        return {ComponentKind::CheckButton};
+    case UiEvent::Kind::Spin:
+        return {ComponentKind::SpinBox};
+    case UiEvent::Kind::Invoke:
+    case UiEvent::Kind::Close:
+    case UiEvent::Kind::Reply:
+        break;
+    }
+    return {};
+}
+
 std::vector<UiEvent> parseSessionScript(const std::string& content, const std::string& fileName) {
     static const std::map<std::string, UiEvent::Kind> kinds = {
         {"invoke", UiEvent::Kind::Invoke}, {"press", UiEvent::Kind::Press},
@@ -308,6 +325,7 @@ std::vector<UiEvent> parseSessionScript(const std::string& content, const std::s
         }
         UiEvent e;
         e.kind = kind->second;
+        e.file = fileName;
         e.line = static_cast<int>(n + 1);
         std::vector<std::string> args = words(rest);
         switch (e.kind) {
@@ -377,7 +395,13 @@ std::vector<UiEvent> parseSessionScript(const std::string& content, const std::s
 }
 
 std::vector<UiEvent> loadSessionScript(const std::filesystem::path& file) {
-    return parseSessionScript(readWhole(file, "session script"), toUtf8(file.wstring()));
+    std::string content;
+    try {
+        content = readInputFile(file, "session script");
+    } catch (const InputFileError& e) {
+        throw ScriptError(e.what());
+    }
+    return parseSessionScript(content, utf8Path(file));
 }
 
 Dialog* UserInterface::find(const std::string& dialog) {
@@ -400,6 +424,16 @@ void UserInterface::remove(const std::string& dialog) {
 
 void UserInterface::addEvents(const std::vector<UiEvent>& events) {
     script_.insert(script_.end(), events.begin(), events.end());
+}
+
+void UserInterface::ignore(const UiEvent& event, const std::string& why) {
+    failed(event, why + "; event ignored");
+}
+
+void UserInterface::failed(const UiEvent& event, const std::string& what) {
+    std::string line = eventPlace(event) + ": " + what;
+    log_.push_back(line);
+    problems_.push_back(std::move(line));
 }
 
 std::string UserInterface::renderLog() const {

@@ -88,10 +88,15 @@ struct UiEvent {
     std::wstring text;
     std::string item;
     double number = 0.0;
-    int line = 0; // in the script, for messages
+    std::string file; // the script it comes from and its line there, for messages
+    int line = 0;
 };
 
 const char* uiEventKindName(UiEvent::Kind kind);
+// "<file>:<line>" of an event, for messages about it.
+std::string eventPlace(const UiEvent& event);
+// The component kinds an event of this kind can address (none for invoke, close and reply).
+std::vector<ComponentKind> kindsTaking(UiEvent::Kind kind);
 
 // Thrown by the session-script reader: "<file>:<line>: <what is wrong>".
 class ScriptError : public std::runtime_error {
@@ -118,10 +123,19 @@ public:
     void note(std::string line) { log_.push_back(std::move(line)); }
     std::string renderLog() const;
 
+    // Events that did not run as the script says, noted and kept so that a run can tell: one
+    // the host ignored (a component or item that does not exist, an event of the wrong kind, no
+    // dialog open, no such command), "<file>:<line>: <why>; event ignored", and a command that
+    // returned a failure, "<file>:<line>: <what>".
+    void ignore(const UiEvent& event, const std::string& why);
+    void failed(const UiEvent& event, const std::string& what);
+    const std::vector<std::string>& problems() const { return problems_; }
+
 private:
     std::deque<Dialog> dialogs_;
     std::deque<UiEvent> script_;
     std::vector<std::string> log_;
+    std::vector<std::string> problems_;
 };
 
 class Session;

@@ -11,8 +11,13 @@ cd "$root"
 cmake --preset native >/dev/null
 cmake --build --preset native --target hostsim TarveloGateway tvlsummary >/dev/null
 
-output=$("$root/build/native/host/hostsim")
+status=0
+output=$("$root/build/native/host/hostsim") || status=$?
 printf '%s\n' "$output"
+if [ "$status" -ne 0 ]; then
+    echo "run.sh: hostsim ended with status $status (hostsim --help lists the statuses)" >&2
+    exit "$status"
+fi
 
 file=$(printf '%s\n' "$output" | sed -n 's/^exchange file: //p' | head -n 1)
 if [ -z "$file" ]; then

@@ -8,7 +8,7 @@ kind=${1:-native}
 # its CMake targets name the TBB development libraries).
 occt=(libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
     libocct-data-exchange-dev libocct-ocaf-dev occt-misc libtbb-dev)
-packages=(g++ make cmake libgtest-dev libgmock-dev nlohmann-json3-dev)
+packages=(g++ make cmake libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev)
 case "$kind" in
 native) packages+=(libbenchmark-dev libmeshoptimizer-dev "${occt[@]}") ;;
 sanitize) packages+=("${occt[@]}") ;;

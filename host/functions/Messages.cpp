@@ -180,6 +180,7 @@ ProErrors HostFunctions::ProMessageWstringbufferAlloc(const wchar_t* appDirector
         return status;
     }
     *buffer = session->ledger().allocateWideString(__func__, fromUtf8(text));
+    session->ledger().setMessageKey(*buffer, key);
     return PRO_TK_NO_ERROR;
 }
 
@@ -207,6 +208,13 @@ ProErrors HostFunctions::ProUIMessageDialogDisplay(ProUIMessageType type, const 
     e.kind = TranscriptEntry::Kind::Dialog;
     e.title = toUtf8(title);
     e.text = toUtf8(text);
+    // Texts the host made from message keys are known by their keys.
+    for (auto [block, keyOut] : {std::pair{static_cast<const void*>(title), &e.titleKey},
+                                 std::pair{static_cast<const void*>(text), &e.textKey}}) {
+        if (const Allocation* a = session->ledger().find(block, AllocationKind::WideString)) {
+            *keyOut = a->messageKey;
+        }
+    }
     e.type = type;
     e.buttons = codes;
     e.defaultButton = defaultButton;

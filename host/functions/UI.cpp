@@ -122,6 +122,27 @@ void closeWindow(Session& session, Dialog& dialog) {
     callAction(session, close, name, name, "close");
 }
 
+std::string joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names) {
+        out += (out.empty() ? "" : ", ") + name;
+    }
+    return out;
+}
+
+// The components of the dialog an event of this kind can address, for messages.
+std::string componentsTaking(const Dialog& dialog, UiEvent::Kind kind) {
+    std::vector<ComponentKind> kinds = kindsTaking(kind);
+    std::vector<std::string> names;
+    for (const Component& c : dialog.components) {
+        if (std::find(kinds.begin(), kinds.end(), c.kind) != kinds.end()) {
+            names.push_back(c.name);
+        }
+    }
+    return names.empty() ? "no component of " + dialog.name + " takes " + uiEventKindName(kind)
+                         : std::string(uiEventKindName(kind)) + " takes " + joined(names);
+}
+
 // One user event for the dialog being run.
 void dispatch(Session& session, const std::string& dialogName, const UiEvent& e) {
     UserInterface& ui = session.ui();
@@ -129,25 +150,25 @@ void dispatch(Session& session, const std::string& dialogName, const UiEvent& e)
     if (d == nullptr) {
         return;
     }
-    std::string where = "line " + std::to_string(e.line) + ": ";
     if (e.kind == UiEvent::Kind::Close) {
         ui.note("close " + dialogName);
         closeWindow(session, *d);
         return;
     }
     if (e.kind == UiEvent::Kind::Reply) {
-        ui.note(where + "reply without a message dialog; ignored");
+        ui.ignore(e, "reply without a message dialog");
         return;
     }
     Component* c = d->find(e.component);
     if (c == nullptr) {
-        ui.note(where + "no component " + e.component + " in dialog " + dialogName +
-                "; event ignored");
+        ui.ignore(e, "the dialog " + dialogName + " has no component " + e.component + " (" +
+                         componentsTaking(*d, e.kind) + ")");
         return;
     }
     auto wrongKind = [&] {
-        ui.note(where + std::string(uiEventKindName(e.kind)) + " does not apply to the " +
-                componentKindName(c->kind) + " " + c->name + "; event ignored");
+        ui.ignore(e, std::string(uiEventKindName(e.kind)) + " does not apply to the " +
+                         componentKindName(c->kind) + " " + c->name + " (" +
+                         componentsTaking(*d, e.kind) + ")");
     };
     std::string label = std::string(uiEventKindName(e.kind)) + " " + c->name;
     switch (e.kind) {
@@ -179,7 +200,8 @@ void dispatch(Session& session, const std::string& dialogName, const UiEvent& e)
             return wrongKind();
         }
         if (std::find(c->items.begin(), c->items.end(), e.item) == c->items.end()) {
-            ui.note(where + c->name + " has no item " + e.item + "; event ignored");
+            ui.ignore(e, c->name + " has no item " + e.item + " (its items: " + joined(c->items) +
+                             ")");
             return;
         }
         c->selected = {e.item};
@@ -214,8 +236,7 @@ void runSessionScript(Session& session) {
         UiEvent e = ui.script().front();
         ui.script().pop_front();
         if (e.kind != UiEvent::Kind::Invoke) {
-            ui.note("line " + std::to_string(e.line) + ": " + uiEventKindName(e.kind) +
-                    " while no dialog is open; ignored");
+            ui.ignore(e, std::string(uiEventKindName(e.kind)) + " while no dialog is open");
             continue;
         }
         ui.note("invoke " + e.component);
@@ -228,9 +249,18 @@ void runSessionScript(Session& session) {
             continue;
         }
         if (!result) {
-            ui.note("  no available command " + e.component);
+            std::vector<std::string> names;
+            for (const Command& c : session.commands()) {
+                names.push_back("\"" + c.name + "\"");
+            }
+            ui.ignore(e, "no available command \"" + e.component + "\" (" +
+                             (names.empty() ? std::string("no command is registered")
+                                            : "the commands: " + joined(names)) +
+                             ")");
+        } else if (*result != 0) {
+            ui.failed(e, "the command \"" + e.component + "\" returned " + std::to_string(*result));
         } else {
-            ui.note("  the command returned " + std::to_string(*result));
+            ui.note("  the command returned 0");
         }
     }
 }
@@ -252,8 +282,7 @@ ProErrors HostFunctions::ProUIDialogCreate(const wchar_t* appDirectory, const ch
         hostPath(appDirectory) / hostPath(wideFromNarrow(layout) + L".res");
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        session->ui().note("dialog " + std::string(dialog) + ": no layout file " +
-                           toUtf8(file.wstring()));
+        session->ui().note("dialog " + std::string(dialog) + ": no layout file " + utf8Path(file));
         return PRO_TK_E_NOT_FOUND;
     }
     Dialog d;
@@ -300,7 +329,7 @@ ProErrors HostFunctions::ProUIDialogActivate(const char* dialog, int* status) {
         if (ui.script().empty() || ui.script().front().kind == UiEvent::Kind::Invoke) {
             ui.note("no more events for " + name + ": closing the window");
             closedByHost = true;
-            dispatch(*session, name, UiEvent{UiEvent::Kind::Close, {}, {}, {}, 0.0, 0});
+            dispatch(*session, name, UiEvent{UiEvent::Kind::Close, {}, {}, {}, 0.0, {}, 0});
             continue;
         }
         UiEvent e = ui.script().front();

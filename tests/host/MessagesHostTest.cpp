@@ -65,6 +65,38 @@ TEST_F(MessageHostTest, MessageDialogNeedsALiveButtonList) {
     session.ledger().reset(); // the refused local list was recorded on purpose
 }
 
+// A dialog whose texts the host made from message keys is known by those keys; texts of the
+// plug-in's own are not.
+TEST_F(MessageHostTest, AMessageDialogIsKnownByTheKeysOfItsTexts) {
+    ProArray buttons = nullptr;
+    ASSERT_EQ(ProArrayAlloc(1, 4, 1, &buttons), PRO_TK_NO_ERROR);
+    static_cast<int*>(buttons)[0] = 6;
+    wchar_t *title = nullptr, *text = nullptr;
+    ASSERT_EQ(ProMessageWstringbufferAlloc(&title, L"TarveloMessages.txt", "TarveloGateway",
+                                           nullptr, nullptr),
+              PRO_TK_NO_ERROR);
+    ASSERT_EQ(ProMessageWstringbufferAlloc(&text, L"TarveloMessages.txt", "CreoImportError",
+                                           nullptr, nullptr),
+              PRO_TK_NO_ERROR);
+    int reply = 0;
+    EXPECT_EQ(ProUIMessageDialogDisplay(2, title, text, static_cast<int*>(buttons), 6, &reply),
+              PRO_TK_NO_ERROR);
+    const wchar_t own[] = L"The model could not be read for the export.";
+    EXPECT_EQ(ProUIMessageDialogDisplay(2, own, own, static_cast<int*>(buttons), 6, &reply),
+              PRO_TK_NO_ERROR);
+    const auto dialogs = session.transcript().dialogs();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[0]->titleKey, "TarveloGateway");
+    EXPECT_EQ(dialogs[0]->textKey, "CreoImportError");
+    EXPECT_EQ(dialogs[1]->titleKey, "");
+    EXPECT_EQ(dialogs[1]->textKey, "");
+    EXPECT_TRUE(session.transcript().shows("CreoImportError"));
+    EXPECT_FALSE(session.transcript().shows("ExportTvlFailed"));
+    EXPECT_EQ(ProWstringFree(title), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProWstringFree(text), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProArrayFree(&buttons), PRO_TK_NO_ERROR);
+}
+
 int g_actionCalls = 0;
 int commandAction(uiCmdCmdId, uiCmdValue*, void*) {
     return ++g_actionCalls;

@@ -1,6 +1,7 @@
 // Scene files: a complete scene loads; broken ones are refused with file and JSON path.
 #include "HostTestSupport.h"
 #include "ModelFile.h"
+#include "PathText.h"
 #include "SceneLoader.h"
 
 #include <fstream>
@@ -115,7 +116,19 @@ TEST_P(BrokenScenes, AreRefusedWithFileAndPath) {
 INSTANTIATE_TEST_SUITE_P(
     Host, BrokenScenes,
     ::testing::Values(
-        BrokenScene{"NotJson", "{\"models\": [", "scene.json: not valid JSON (at byte 13)"},
+        BrokenScene{"NotJson", "{\"models\": [",
+                    "scene.json: /models/0: line 1, column 13: syntax error while parsing value - "
+                    "unexpected end of input; expected '[', '{', or a literal"},
+        BrokenScene{"SyntaxErrorOnALaterLine",
+                    "{\"models\": [\n  {\"name\": \"A\" \"type\": 1}\n]}",
+                    "scene.json: /models/0: line 2, column 21: syntax error while parsing "
+                    "object - unexpected string literal; expected '}'"},
+        BrokenScene{"NumberBeyondADouble", "{\"release\": -2e308, \"models\": []}",
+                    "scene.json: /release: line 1, column 18: number overflow parsing '-2e308'"},
+        BrokenScene{"UnclosedComment", "{\"models\": [] /* open",
+                    "scene.json: /: line 1, column 22: syntax error while parsing object - "
+                    "invalid comment; missing closing '*/'; last read: '\"models\": [] /* "
+                    "open'; expected '}'"},
         BrokenScene{"NotAnObject", "[]", "scene.json: /: expected an object"},
         BrokenScene{"NoModels", "{}", "scene.json: /models: missing"},
         BrokenScene{"UnknownMember", R"({"models": [], "colour": 1})",
@@ -215,6 +228,27 @@ TEST(SceneLoader, AModelFileEntryGivesBodiesOrNamesTheBuildItNeeds) {
     }
 }
 
+// A model file in a folder whose name is outside ASCII, found from the scene's own folder; the
+// tests run in the C locale.
+TEST(SceneLoader, AModelFilePathOutsideAsciiIsFound) {
+    if (!Hostsim::modelFilesSupported()) {
+        GTEST_SKIP() << "model files need the native build with OpenCASCADE";
+    }
+    std::filesystem::path dir = HostTest::temporaryDirectory("scene");
+    std::filesystem::create_directories(dir / u8"pi\u00e8ce\u2013\u20ac");
+    std::filesystem::copy_file("/usr/share/opencascade/data/step/screw.step",
+                               dir / u8"pi\u00e8ce\u2013\u20ac" / "screw.step");
+    std::ofstream(dir / u8"sc\u00e8ne.json")
+        << "{\"models\": [{\"name\": \"SCREW\", \"type\": \"part\", \"modelFile\": "
+           "\"pi\u00e8ce\u2013\u20ac/screw.step\"}]}";
+    Hostsim::Session session;
+    Hostsim::loadScene(session, dir / u8"sc\u00e8ne.json");
+    const Hostsim::Model* part = session.findModel(L"SCREW");
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(part->bodies.size(), 1u);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(SceneLoader, NoPrefixOfAValidSceneCrashes) {
     std::string text = kScene;
     for (std::size_t n = 0; n < text.size(); n += 7) {
@@ -227,19 +261,44 @@ TEST(SceneLoader, NoPrefixOfAValidSceneCrashes) {
     }
 }
 
-TEST(SceneLoader, AFileThatCannotBeReadIsNamed) {
+// Comments as host/SceneFormat.md's example shows them.
+TEST(SceneLoader, CommentsAreAllowed) {
     Hostsim::Session session;
+    Hostsim::loadSceneText(session, R"({
+  "release": 31,          // the host's release
+  /* a part */ "models": [{"name": "P", "type": "part"}]
+})",
+                           "scene.json");
+    EXPECT_EQ(session.releaseNumber, 31);
+    EXPECT_NE(session.findModel(L"P"), nullptr);
+}
+
+// A file that cannot be read is named by its full path, with the reason; a folder or a device
+// is refused before it is opened.
+TEST(SceneLoader, AFileThatCannotBeReadIsNamedWithTheReason) {
     std::filesystem::path dir = HostTest::temporaryDirectory("scene");
-    EXPECT_THROW(
-        {
-            try {
-                Hostsim::loadScene(session, dir / "missing.json");
-            } catch (const Hostsim::SceneError& e) {
-                EXPECT_STREQ(e.what(), "missing.json: cannot be read");
-                throw;
+    const std::filesystem::path start = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    std::vector<std::pair<std::filesystem::path, std::string>> cases = {
+        {"missing.json", Hostsim::utf8Path(dir / "missing.json") + ": cannot read the scene: "},
+        {dir, Hostsim::utf8Path(dir) + ": cannot read the scene: it is a directory"},
+    };
+#if !defined(_WIN32)
+    cases.push_back({"/dev/zero", "/dev/zero: cannot read the scene: it is a character device"});
+#endif
+    for (const auto& [file, message] : cases) {
+        Hostsim::Session session;
+        try {
+            Hostsim::loadScene(session, file);
+            ADD_FAILURE() << "accepted " << Hostsim::utf8Path(file);
+        } catch (const Hostsim::SceneError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(message, 0), 0u) << e.what();
+            if (file == "missing.json") {
+                EXPECT_GT(std::string(e.what()).size(), message.size()) << "no reason given";
             }
-        },
-        Hostsim::SceneError);
+        }
+    }
+    std::filesystem::current_path(start);
     std::ofstream(dir / "ok.json") << kScene;
     Hostsim::Session other;
     EXPECT_NO_THROW(Hostsim::loadScene(other, dir / "ok.json"));

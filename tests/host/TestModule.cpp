@@ -1,9 +1,14 @@
-// A minimal toolkit module for the hostsim tests: registers one command at start-up.
+// A minimal toolkit module for the hostsim tests: registers one command at start-up, and one
+// that leaves a host allocation behind (the host must notice).
 #include "ProToolkitRuntime.h"
 
 namespace {
 int testAction(uiCmdCmdId, uiCmdValue*, void*) {
     return 0;
+}
+int leakingAction(uiCmdCmdId, uiCmdValue*, void*) {
+    ProArray never = nullptr;
+    return ProArrayAlloc(1, 4, 1, &never);
 }
 uiCmdAccessState testAccess(uiCmdAccessMode) {
     return ACCESS_AVAILABLE;
@@ -22,6 +27,10 @@ int user_initialize(int, char*[], char*, char*, wchar_t[80]) {
     }
     if (status == PRO_TK_NO_ERROR) {
         status = ProCmdIconSet(id, "IconLarge.png");
+    }
+    uiCmdCmdId leak = nullptr;
+    if (status == PRO_TK_NO_ERROR) {
+        status = ProCmdActionAdd("Leak", leakingAction, 2, testAccess, 1, 1, &leak);
     }
     return status;
 }

@@ -1,7 +1,12 @@
 // The host's user interface: layouts, session scripts, components and the modal loop.
 #include "UserInterface.h"
 #include "HostTestSupport.h"
+#include "MarkdownText.h"
 #include "MessageFile.h"
+
+#include <charconv>
+#include <map>
+#include <set>
 
 #include <fstream>
 #include <functional>
@@ -98,6 +103,72 @@ TEST(Layout, TheShippedLayoutHoldsEveryComponentOfTheDialog) {
     EXPECT_LT(chord.maximum * 1000.0, 4294967295.0);
     EXPECT_EQ(find("AngleControl").minimum, 0.0);
     EXPECT_EQ(find("AngleControl").maximum, 1.0);
+}
+
+// host/UserInterface.md names every component of the shipped layout with its kind and its state
+// in the layout, and its examples are events of every kind.
+TEST(Layout, TheUserInterfaceDocumentDescribesTheShippedDialog) {
+    std::vector<Hostsim::Component> layout =
+        Hostsim::loadLayout(std::filesystem::path(Hostsim::hostPath(Hostsim::Session().textRoot)) /
+                            "text" / "resource" / "Tarvelo.res");
+    const std::vector<std::string> section =
+        MarkdownText::section(MarkdownText::readFile(TARVELO_SOURCE_DIR "/host/UserInterface.md"),
+                              "## The dialog \"Tarvelo\"");
+    std::map<std::string, std::vector<std::string>> documented;
+    for (const std::vector<std::string>& row : MarkdownText::tableRows(section)) {
+        ASSERT_GE(row.size(), 3u);
+        std::string name = row[0].substr(1, row[0].size() - 2); // `Name`
+        if (name.find('<') == std::string::npos) {
+            documented[name] = row;
+        }
+    }
+    auto number = [](double v) {
+        char text[32];
+        auto end = std::to_chars(text, text + sizeof text, v).ptr;
+        return std::string(text, end);
+    };
+    auto ticked = [](const std::vector<std::string>& names) {
+        std::string out;
+        for (const std::string& n : names) {
+            out += (out.empty() ? "`" : ", `") + n + "`";
+        }
+        return out;
+    };
+    ASSERT_EQ(documented.size(), layout.size());
+    for (const Hostsim::Component& c : layout) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(documented.count(c.name), 1u);
+        const std::vector<std::string>& row = documented[c.name];
+        EXPECT_EQ(row[1], Hostsim::componentKindName(c.kind));
+        switch (c.kind) {
+        case ComponentKind::SpinBox:
+            EXPECT_EQ(row[2],
+                      number(c.minimum) + " to " + number(c.maximum) + ", " + number(c.value));
+            break;
+        case ComponentKind::CheckButton:
+            EXPECT_EQ(row[2], c.checked ? "on" : "off");
+            break;
+        case ComponentKind::OptionMenu:
+            EXPECT_EQ(row[2], "items " + ticked(c.items) + "; selected " + ticked(c.selected));
+            break;
+        case ComponentKind::Table:
+            EXPECT_EQ(row[2], "columns " + ticked(c.columns));
+            break;
+        case ComponentKind::PushButton:
+            EXPECT_EQ(row[2], c.enabled ? "enabled" : "disabled");
+            break;
+        case ComponentKind::InputPanel:
+            EXPECT_EQ(row[2], "empty");
+            break;
+        }
+    }
+    std::set<UiEvent::Kind> kinds;
+    for (const std::string& block : MarkdownText::codeBlocks(section)) {
+        for (const UiEvent& e : Hostsim::parseSessionScript(block, "UserInterface.md")) {
+            kinds.insert(e.kind);
+        }
+    }
+    EXPECT_EQ(kinds.size(), 9u);
 }
 
 TEST(Layout, MistakesNameTheFileAndLine) {
@@ -323,6 +394,48 @@ TEST_F(UserInterfaceTest, TheModalLoopRunsScriptedEventsUntilAnActionExits) {
     EXPECT_NE(log.find("no component NoSuchButton"), std::string::npos) << log;
     ASSERT_EQ(session.ui().script().size(), 1u);
     EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
+}
+
+// An event that does not apply is noted with its file and line, says what would have applied,
+// and is kept, so that a run can tell its session did not go as written.
+TEST_F(UserInterfaceTest, IgnoredEventsNameTheirLineAndWhatIsThere) {
+    createTarvelo();
+    ASSERT_EQ(ProUIPushbuttonActivateActionSet("Tarvelo", "Export", exitingAction, nullptr),
+              PRO_TK_NO_ERROR);
+    script("press Exprt\n"
+           "toggle Export\n"
+           "select AttributeType Bth\n"
+           "spin CtiValue 3\n"
+           "reply 6\n"
+           "enter AttributeAdd\n"
+           "press Export\n");
+    EXPECT_EQ(activate(), 7);
+    const std::string pushButtons = "press takes Export, Cancel, AttributeRemove, AttributeAdd";
+    EXPECT_EQ(session.ui().problems(),
+              (std::vector<std::string>{
+                  "test.session:1: the dialog Tarvelo has no component Exprt (" + pushButtons +
+                      "); event ignored",
+                  "test.session:2: toggle does not apply to the push button Export (toggle takes "
+                  "DeleteTvl); event ignored",
+                  "test.session:3: AttributeType has no item Bth (its items: PartsAndBodies, "
+                  "Assembly, Both); event ignored",
+                  "test.session:4: spin does not apply to the input panel CtiValue (spin takes "
+                  "ChordHeight, AngleControl); event ignored",
+                  "test.session:5: reply without a message dialog; event ignored",
+                  "test.session:6: enter does not apply to the push button AttributeAdd (enter "
+                  "takes CtiValue, AttributeName, ChordHeight, AngleControl); event ignored"}));
+    EXPECT_EQ(recorder.calls, std::vector<std::string>{"Tarvelo.Export"});
+    EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
+
+    // Outside a dialog: an event with no dialog open, a command nobody registered.
+    script("press Export\ninvoke Tarvelo Gateway\n");
+    Hostsim::runSessionScript(session);
+    EXPECT_EQ(session.ui().problems().size(), 8u);
+    EXPECT_EQ(session.ui().problems()[6],
+              "test.session:1: press while no dialog is open; event ignored");
+    EXPECT_EQ(session.ui().problems()[7],
+              "test.session:2: no available command \"Tarvelo Gateway\" (no command is "
+              "registered); event ignored");
 }
 
 TEST_F(UserInterfaceTest, AScriptThatRunsOutClosesTheWindowSoNothingWaits) {

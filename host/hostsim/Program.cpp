@@ -1,0 +1,359 @@
+// The run of hostsim: options, scene, session script, working directory, registry, the module's
+// start-up, the session, what the user was shown, the files written and the exit status.
+#include "Program.h"
+
+#include "Defaults.h"
+#include "HostSession.h"
+#include "InstallPath.h"
+#include "LoadedModule.h"
+#include "Options.h"
+#include "PathText.h"
+#include "SceneLoader.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <random>
+#include <set>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace Hostsim {
+
+namespace {
+
+using InitializeEntry = int (*)(const ProToolkitStartup*);
+using TerminateEntry = void (*)();
+
+#if defined(_WIN32)
+const char* const kModuleFile = "TarveloGateway.dll";
+#else
+const char* const kModuleFile = "libTarveloGateway.so";
+#endif
+
+// The messages of the plug-in that end an export on a failure.
+const char* const kFailureKeys[] = {"CreoImportError", "ExportTvlFailed", "TarveloOpenFailed",
+                                    "DeleteTvlFailed"};
+
+fs::path programDirectory(const std::string& argv0) {
+#if defined(_WIN32)
+    (void)argv0;
+    wchar_t buffer[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    return fs::path(buffer).parent_path();
+#else
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::absolute(pathFromUtf8(argv0), ec).parent_path() : self.parent_path();
+#endif
+}
+
+// The module beside hostsim, else the one in the build's plugin folder.
+fs::path defaultModule(const std::string& argv0) {
+    fs::path dir = programDirectory(argv0);
+    for (const fs::path& candidate :
+         {dir / kModuleFile, dir.parent_path() / "plugin" / kModuleFile}) {
+        std::error_code ec;
+        if (fs::is_regular_file(candidate, ec)) {
+            return candidate;
+        }
+    }
+    return dir / kModuleFile;
+}
+
+fs::path freshDirectory(const std::string& label) {
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (;;) {
+        fs::path dir = fs::temp_directory_path() /
+                       ("hostsim-" + label + "-" + std::to_string(random() % 1000000000u));
+        if (fs::create_directory(dir)) {
+            return dir;
+        }
+    }
+}
+
+fs::path fullPath(const fs::path& path) {
+    std::error_code ec;
+    fs::path full = fs::absolute(path, ec);
+    return ec ? path : full;
+}
+
+// A folder the run uses, made when missing; an error says why it cannot be.
+std::optional<std::string> makeFolder(const fs::path& dir) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (!ec && !fs::is_directory(dir, ec)) {
+        return std::string("it is no folder");
+    }
+    return ec ? std::optional<std::string>(ec.message()) : std::nullopt;
+}
+
+// The names in a folder (none when it cannot be listed).
+std::set<fs::path> entries(const fs::path& dir) {
+    std::set<fs::path> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        names.insert(it->path().filename());
+    }
+    return names;
+}
+
+#if !defined(_WIN32)
+// The registry store the platform layer uses during the run; the previous setting comes back.
+class RegistryLocation {
+public:
+    explicit RegistryLocation(const fs::path& dir) {
+        if (const char* old = std::getenv("TARVELO_REGISTRY_DIR")) {
+            previous_ = old;
+        }
+        ::setenv("TARVELO_REGISTRY_DIR", dir.c_str(), 1);
+    }
+    RegistryLocation(const RegistryLocation&) = delete;
+    RegistryLocation& operator=(const RegistryLocation&) = delete;
+    ~RegistryLocation() {
+        if (previous_) {
+            ::setenv("TARVELO_REGISTRY_DIR", previous_->c_str(), 1);
+        } else {
+            ::unsetenv("TARVELO_REGISTRY_DIR");
+        }
+    }
+
+private:
+    std::optional<std::string> previous_;
+};
+#endif
+
+// Removes a folder of this run's own at the end.
+struct RemovedAtEnd {
+    fs::path dir;
+    ~RemovedAtEnd() {
+        if (!dir.empty()) {
+            std::error_code ignored;
+            fs::remove_all(dir, ignored);
+        }
+    }
+};
+
+// How the session went, after the module has ended.
+ExitStatus outcome(Session& session, std::ostream& err) {
+    if (!session.ledger().empty() || !session.ledger().violations().empty()) {
+        err << "hostsim: the plug-in left the host in a bad state:\n" << session.ledger().report();
+        return ExitStatus::PluginFault;
+    }
+    std::vector<std::string> failures;
+    for (const char* key : kFailureKeys) {
+        if (session.transcript().shows(key)) {
+            failures.push_back(key);
+        }
+    }
+    if (!failures.empty()) {
+        err << "hostsim: an export failed:";
+        for (const std::string& key : failures) {
+            err << " \"" << key << "\"";
+        }
+        err << '\n';
+        return ExitStatus::ExportFailed;
+    }
+    const std::vector<std::string>& problems = session.ui().problems();
+    if (!problems.empty()) {
+        err << "hostsim: the session did not run as written:\n";
+        for (const std::string& p : problems) {
+            err << "  " << p << '\n';
+        }
+        return ExitStatus::SessionNotRun;
+    }
+    return ExitStatus::Success;
+}
+
+} // namespace
+
+ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& out,
+                      std::ostream& err, const std::function<void(Session&)>& beforeStart) {
+    const std::string argv0 = arguments.empty() ? std::string("hostsim") : arguments.front();
+    ParsedArguments parsed = parseArguments(
+        std::vector<std::string>(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()),
+        out, err);
+    if (!parsed.options) {
+        return parsed.status;
+    }
+    const Options& o = *parsed.options;
+
+    Session session;
+    if (!o.textRoot.empty()) {
+        fs::path root = fullPath(pathFromUtf8(o.textRoot));
+        std::error_code ec;
+        if (!fs::is_directory(root, ec)) {
+            err << "hostsim: the text root " << utf8Path(root) << " is no folder"
+                << (ec ? ": " + ec.message() : std::string()) << '\n';
+            return ExitStatus::BadTextRoot;
+        }
+        session.textRoot = widePath(root);
+    }
+
+    const fs::path module =
+        o.module.empty() ? defaultModule(argv0) : fullPath(pathFromUtf8(o.module));
+    {
+        std::error_code ec;
+        fs::file_status status = fs::status(module, ec);
+        if (ec || status.type() != fs::file_type::regular) {
+            err << "hostsim: cannot load the module " << utf8Path(module) << ": "
+                << (ec ? ec.message() : std::string("it is no regular file")) << '\n';
+            return ExitStatus::BadModule;
+        }
+    }
+
+    const std::wstring workdirBeforeScene = session.workingDirectory;
+    try {
+        if (o.scene.empty()) {
+            loadSceneText(session, HostsimDefaults::kScene, HostsimDefaults::kSceneName);
+        } else {
+            loadScene(session, pathFromUtf8(o.scene));
+        }
+    } catch (const SceneError& e) {
+        err << "hostsim: " << e.what() << '\n';
+        return ExitStatus::BadScene;
+    }
+    try {
+        std::vector<UiEvent> events =
+            o.session.empty()
+                ? parseSessionScript(HostsimDefaults::kSession, HostsimDefaults::kSessionName)
+                : loadSessionScript(pathFromUtf8(o.session));
+        if (events.empty()) {
+            throw ScriptError(utf8Path(fullPath(pathFromUtf8(o.session))) +
+                              ": the session script holds no events (e.g. \"invoke Tarvelo "
+                              "Gateway\")");
+        }
+        session.ui().addEvents(events);
+    } catch (const ScriptError& e) {
+        err << "hostsim: " << e.what() << '\n';
+        return ExitStatus::BadSession;
+    }
+
+    // Where the exchange file goes: --workdir, else the scene's, else a fresh folder.
+    fs::path workingDirectory;
+    if (!o.workdir.empty()) {
+        workingDirectory = fullPath(pathFromUtf8(o.workdir));
+        if (std::optional<std::string> why = makeFolder(workingDirectory)) {
+            err << "hostsim: the working directory " << utf8Path(workingDirectory)
+                << " cannot be made: " << *why << '\n';
+            return ExitStatus::SetupFailed;
+        }
+    } else if (session.workingDirectory != workdirBeforeScene) {
+        workingDirectory = hostPath(session.workingDirectory);
+    } else {
+        try {
+            workingDirectory = freshDirectory("work");
+        } catch (const fs::filesystem_error& e) {
+            err << "hostsim: no fresh working directory: " << e.what() << '\n';
+            return ExitStatus::SetupFailed;
+        }
+    }
+    session.workingDirectory = widePath(workingDirectory);
+
+#if !defined(_WIN32)
+    // A registry of this run's own unless one is named.
+    RemovedAtEnd temporaryRegistry;
+    fs::path registryDir;
+    if (o.registry.empty()) {
+        try {
+            registryDir = temporaryRegistry.dir = freshDirectory("registry");
+            // The store refuses a folder that others can write, whatever the process's mask left.
+            fs::permissions(registryDir, fs::perms::owner_all, fs::perm_options::replace);
+        } catch (const fs::filesystem_error& e) {
+            err << "hostsim: no fresh registry store: " << e.what() << '\n';
+            return ExitStatus::SetupFailed;
+        }
+    } else {
+        registryDir = fullPath(pathFromUtf8(o.registry));
+        if (std::optional<std::string> why = makeFolder(registryDir)) {
+            err << "hostsim: the registry store " << utf8Path(registryDir)
+                << " cannot be made: " << *why << '\n';
+            return ExitStatus::SetupFailed;
+        }
+    }
+    RegistryLocation registryLocation(registryDir);
+#endif
+    if (!o.tarveloDir.empty()) {
+        std::string why;
+        fs::path dir = fullPath(pathFromUtf8(o.tarveloDir));
+        if (!writeTarveloPath(widePath(dir), why)) {
+            err << "hostsim: --tarvelo-dir: \"Path\" under \"SOFTWARE\\Korvane\\Tarvelo\": " << why
+                << '\n';
+            return ExitStatus::SetupFailed;
+        }
+    }
+
+    out << "module " << utf8Path(module) << '\n';
+    out << "scene " << (o.scene.empty() ? HostsimDefaults::kSceneName : o.scene) << '\n';
+    out << "session " << (o.session.empty() ? HostsimDefaults::kSessionName : o.session) << '\n';
+    out << "working directory " << utf8Path(workingDirectory) << '\n';
+#if !defined(_WIN32)
+    out << "registry " << utf8Path(registryDir)
+        << (temporaryRegistry.dir.empty() ? "" : " (temporary)") << '\n';
+#endif
+    if (!o.tarveloDir.empty()) {
+        out << "Tarvelo installed in " << utf8Path(fullPath(pathFromUtf8(o.tarveloDir))) << '\n';
+    }
+    if (beforeStart) {
+        beforeStart(session);
+    }
+
+    const std::set<fs::path> before = entries(workingDirectory);
+    {
+        LoadedModule loaded(module);
+        if (!loaded.loaded()) {
+            err << "hostsim: cannot load the module " << utf8Path(module) << ": " << loaded.error()
+                << '\n';
+            return ExitStatus::BadModule;
+        }
+        auto initialize = reinterpret_cast<InitializeEntry>(loaded.symbol("user_initialize_plus"));
+        auto terminate = reinterpret_cast<TerminateEntry>(loaded.symbol("user_terminate_plus"));
+        if (initialize == nullptr || terminate == nullptr) {
+            err << "hostsim: " << utf8Path(module)
+                << " is no toolkit module (user_initialize_plus or user_terminate_plus "
+                   "missing)\n";
+            return ExitStatus::BadModule;
+        }
+
+        ProToolkitStartup startup = session.startup();
+        int status = initialize(&startup);
+        if (status != 0) {
+            err << "hostsim: the start-up of " << utf8Path(module) << " returned status " << status
+                << '\n';
+            terminate();
+            return ExitStatus::StartupFailed;
+        }
+        out << "started " << utf8Path(module) << '\n';
+        for (const Command& c : session.commands()) {
+            out << "command \"" << c.name << "\"";
+            if (c.designated) {
+                out << " label \"" << c.label << "\" (" << c.labelKey << ") help \"" << c.help
+                    << "\" description \"" << c.description << "\"";
+            } else {
+                out << " not designated";
+            }
+            out << (c.icon.empty() ? std::string(" no icon") : " icon \"" + c.icon + "\"") << '\n';
+        }
+
+        runSessionScript(session);
+        terminate();
+    }
+
+    out << "--- what the user did\n" << session.ui().renderLog();
+    out << "--- what the user was shown\n" << session.transcript().render();
+    // The exchange files of this run: names that were not in the folder before it.
+    for (const fs::path& name : entries(workingDirectory)) {
+        if (before.count(name) == 0 && name.extension() == ".tvl") {
+            out << "exchange file: " << utf8Path(workingDirectory / name) << '\n';
+        }
+    }
+    out.flush();
+    return outcome(session, err);
+}
+
+} // namespace Hostsim
