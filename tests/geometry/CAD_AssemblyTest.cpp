@@ -162,6 +162,33 @@ TEST(CAD_Assembly, AppendPartAssignsPositionsAndRefusesKnownNames) {
     EXPECT_EQ(a.partIndexByName.size(), 2u);
 }
 
+TEST(CAD_Assembly, RenamePartRenamesThePartAndItsComponentsOnly) {
+    CAD_Assembly a;
+    a.appendPart(makePart("A", 1));
+    a.appendPart(makePart("B"));
+    ASSERT_EQ(a.addComponent("A", translated(0), kNoColour), 0);
+    ASSERT_EQ(a.addComponent("B", translated(0), kNoColour), 0);
+    ASSERT_EQ(a.addComponent("A", translated(5), kNoColour), 0);
+
+    EXPECT_FALSE(a.renamePart("missing", "C"));
+    EXPECT_FALSE(a.renamePart("A", "B"));
+    EXPECT_TRUE(a.renamePart("A", "C"));
+
+    EXPECT_EQ(a.partIndex("C"), 0);
+    EXPECT_FALSE(a.hasPart("A"));
+    EXPECT_EQ(a.partIndexByName.size(), 2u);
+    EXPECT_EQ(a.parts[0].name, "C");
+    EXPECT_EQ(a.parts[0].bodies.size(), 1u);
+    EXPECT_EQ(a.components[0].name, "C");
+    EXPECT_EQ(a.components[1].name, "B");
+    EXPECT_EQ(a.components[2].name, "C");
+    // The same part under its new name: its placements are still found.
+    EXPECT_EQ(a.addComponent("C", translated(5.004), kNoColour), -2);
+    EXPECT_EQ(a.addComponent("A", translated(9), kNoColour), -1);
+    EXPECT_TRUE(a.appendPart(makePart("A")));
+    EXPECT_EQ(a.partIndex("A"), 2);
+}
+
 TEST(CAD_Assembly, AppendPartStoresAnIndependentCopy) {
     CAD_Assembly a;
     SinglePart part = makePart("P", 1);
