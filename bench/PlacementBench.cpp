@@ -2,14 +2,15 @@
 // 100,000 times, 100 parts placed 1,000 times each, and the same 100,000 placements with every
 // tenth one flexible (a part of its own each). Next to it, the duplicate search alone
 // (CAD_Assembly::addComponent) on the same placements, and the writer on the extracted model.
-#include "CreoImport.h"
 #include "ExportTVL.h"
 #include "HostSession.h"
-#include "ProToolkitRuntime.h"
+#include "RepeatedExtraction.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -46,6 +47,15 @@ void buildScene(Hostsim::Session& session, const Layout& layout) {
     session.setCurrent(&root);
 }
 
+// Registers the layouts (parts, placements, flexible_every) with a benchmark, in milliseconds.
+void layouts(benchmark::internal::Benchmark* b,
+             std::initializer_list<std::vector<std::int64_t>> list) {
+    b->ArgNames({"parts", "placements", "flexible_every"})->Unit(benchmark::kMillisecond);
+    for (const std::vector<std::int64_t>& args : list) {
+        b->Args(args);
+    }
+}
+
 Layout layoutOf(const benchmark::State& state) {
     return {static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
             static_cast<int>(state.range(2))};
@@ -62,41 +72,22 @@ void BM_ExtractPlacements(benchmark::State& state) {
     const Layout layout = layoutOf(state);
     Hostsim::Session session;
     buildScene(session, layout);
-    if (ProToolkitRuntime::attach(session.startup()) != PRO_TK_NO_ERROR) {
-        state.SkipWithError("the runtime did not attach");
-        return;
-    }
-    Velmora::OptionsPersistency options;
     std::size_t components = 0;
-    for (auto _ : state) {
-        KorvaneGeometry::CAD_Assembly model;
-        if (Velmora::CreoImport::computeAssembly(model, options) != PRO_TK_NO_ERROR) {
-            state.SkipWithError("the extraction failed");
-            break;
-        }
-        components = model.components.size();
-        benchmark::DoNotOptimize(model.components.data());
-        state.PauseTiming();
-        session.log().clear(); // the host's call log would grow without bound
-        state.ResumeTiming();
-    }
-    ProToolkitRuntime::detach();
-    if (!session.ledger().empty()) {
-        state.SkipWithError("host allocations left behind");
-    }
+    BenchSupport::extractRepeatedly(state, session,
+                                    [&](const KorvaneGeometry::CAD_Assembly& model) {
+                                        components = model.components.size();
+                                        benchmark::DoNotOptimize(model.components.data());
+                                    });
     if (components != static_cast<std::size_t>(layout.placements)) {
         state.SkipWithError("not every placement became a component");
     }
     perPlacement(state, layout.placements);
 }
 BENCHMARK(BM_ExtractPlacements)
-    ->ArgNames({"parts", "placements", "flexible_every"})
-    ->Args({1, 10000, 0})
-    ->Args({1, 100000, 0})
-    ->Args({100, 100000, 0})
-    ->Args({1, 10000, 10})
-    ->Args({1, 100000, 10})
-    ->Unit(benchmark::kMillisecond)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        layouts(b,
+                {{1, 10000, 0}, {1, 100000, 0}, {100, 100000, 0}, {1, 10000, 10}, {1, 100000, 10}});
+    })
     ->MinTime(2.0);
 
 // The duplicate search alone: addComponent for the placements the extraction makes.
@@ -141,11 +132,9 @@ void BM_DuplicateSearch(benchmark::State& state) {
     perPlacement(state, layout.placements);
 }
 BENCHMARK(BM_DuplicateSearch)
-    ->ArgNames({"parts", "placements", "flexible_every"})
-    ->Args({1, 10000, 0})
-    ->Args({1, 100000, 0})
-    ->Args({100, 100000, 0})
-    ->Unit(benchmark::kMillisecond)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        layouts(b, {{1, 10000, 0}, {1, 100000, 0}, {100, 100000, 0}});
+    })
     ->MinTime(1.0);
 
 // The writer on the model the extraction made from 100,000 placements.
@@ -155,12 +144,15 @@ void BM_WritePlacements(benchmark::State& state) {
     buildScene(session, layout);
     KorvaneGeometry::CAD_Assembly model;
     Velmora::OptionsPersistency options;
-    if (ProToolkitRuntime::attach(session.startup()) != PRO_TK_NO_ERROR ||
-        Velmora::CreoImport::computeAssembly(model, options) != PRO_TK_NO_ERROR) {
+    ProErrors status = ProToolkitRuntime::attach(session.startup());
+    if (status == PRO_TK_NO_ERROR) {
+        status = Velmora::CreoImport::computeAssembly(model, options);
+        ProToolkitRuntime::detach();
+    }
+    if (status != PRO_TK_NO_ERROR) {
         state.SkipWithError("the extraction failed");
         return;
     }
-    ProToolkitRuntime::detach();
     namespace fs = std::filesystem;
     // A folder of this run's own: only what the writer made in it is removed again.
     fs::path folder;
@@ -180,11 +172,9 @@ void BM_WritePlacements(benchmark::State& state) {
     perPlacement(state, layout.placements);
 }
 BENCHMARK(BM_WritePlacements)
-    ->ArgNames({"parts", "placements", "flexible_every"})
-    ->Args({1, 10000, 0})
-    ->Args({1, 100000, 0})
-    ->Args({1, 100000, 10})
-    ->Unit(benchmark::kMillisecond)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        layouts(b, {{1, 10000, 0}, {1, 100000, 0}, {1, 100000, 10}});
+    })
     ->MinTime(1.0);
 
 } // namespace
