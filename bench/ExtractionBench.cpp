@@ -2,9 +2,8 @@
 // sub-assemblies placing 100 distinct parts twice each (200 part occurrences), each part a box
 // whose six faces carry explicit 30 x 30 grid tessellations (10,800 triangles per part,
 // 1,080,000 in all), welded into one mesh per part.
-#include "CreoImport.h"
 #include "HostSession.h"
-#include "ProToolkitRuntime.h"
+#include "RepeatedExtraction.h"
 
 #include <benchmark/benchmark.h>
 
@@ -81,32 +80,19 @@ void buildScene(Hostsim::Session& session) {
 void BM_ExtractLargeAssembly(benchmark::State& state) {
     Hostsim::Session session;
     buildScene(session);
-    if (ProToolkitRuntime::attach(session.startup()) != PRO_TK_NO_ERROR) {
-        state.SkipWithError("the runtime did not attach");
-        return;
-    }
-    Velmora::OptionsPersistency options;
     std::size_t components = 0;
     std::size_t welded = 0;
-    for (auto _ : state) {
-        KorvaneGeometry::CAD_Assembly model;
-        if (Velmora::CreoImport::computeAssembly(model, options) != PRO_TK_NO_ERROR) {
-            state.SkipWithError("the extraction failed");
-            break;
-        }
-        components = model.components.size();
-        welded = 0;
-        for (const KorvaneGeometry::SinglePart& part : model.parts) {
-            for (const KorvaneGeometry::SolidBody& body : part.bodies) {
-                welded += body.mesh.triangles.size();
+    BenchSupport::extractRepeatedly(
+        state, session, [&](const KorvaneGeometry::CAD_Assembly& model) {
+            components = model.components.size();
+            welded = 0;
+            for (const KorvaneGeometry::SinglePart& part : model.parts) {
+                for (const KorvaneGeometry::SolidBody& body : part.bodies) {
+                    welded += body.mesh.triangles.size();
+                }
             }
-        }
-        benchmark::DoNotOptimize(model.parts.data());
-    }
-    ProToolkitRuntime::detach();
-    if (!session.ledger().empty()) {
-        state.SkipWithError("host allocations left behind");
-    }
+            benchmark::DoNotOptimize(model.parts.data());
+        });
     const double triangles = double(kParts) * kTrianglesPerPart;
     state.counters["occurrences"] = double(components);
     state.counters["triangles"] = triangles;

@@ -1,6 +1,5 @@
 #include "CAD_Assembly.h"
 
-#include "Matrix.h"
 #include "TextUtil.h"
 
 #include <iostream>
@@ -13,6 +12,7 @@ CAD_Assembly::~CAD_Assembly() {
     components.clear();
     parts.clear();
     nodes.clear();
+    placements_.clear();
 }
 
 int CAD_Assembly::addComponent(const std::string& partName, const Matrix4& matrix,
@@ -21,12 +21,11 @@ int CAD_Assembly::addComponent(const std::string& partName, const Matrix4& matri
     if (index < 0) {
         return -1;
     }
-    for (const CAD_Component& existing : components) {
-        if (existing.partIndex == index && matricesEqual(matrix, existing.matrix)) {
-            return -2;
-        }
+    if (placements_.containsEqual(components, index, matrix)) {
+        return -2;
     }
     components.emplace_back(index, partName, matrix, colour);
+    placements_.update(components);
     return 0;
 }
 
@@ -36,7 +35,23 @@ bool CAD_Assembly::appendPart(SinglePart part) {
         return false;
     }
     partIndexByName.emplace(part.name, static_cast<int>(parts.size()));
-    parts.push_back(part);
+    parts.push_back(std::move(part));
+    return true;
+}
+
+bool CAD_Assembly::renamePart(const std::string& from, const std::string& to) {
+    const auto found = partIndexByName.find(from);
+    if (found == partIndexByName.end() || partIndexByName.count(to) != 0) {
+        return false;
+    }
+    const int index = found->second;
+    partIndexByName.emplace(to, index);
+    partIndexByName.erase(found);
+    parts[static_cast<std::size_t>(index)].name = to;
+    placements_.update(components);
+    for (int position : placements_.componentsOf(index)) {
+        components[static_cast<std::size_t>(position)].name = to;
+    }
     return true;
 }
 

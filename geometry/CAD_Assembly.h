@@ -5,6 +5,7 @@
 #include "AssemblyNode.h"
 #include "CAD_Component.h"
 #include "GeometryTypes.h"
+#include "PlacementIndex.h"
 #include "SinglePart.h"
 
 #include <map>
@@ -30,11 +31,16 @@ public:
 
     // 0 when appended, -1 when no part of that name is stored, -2 when a component of the same
     // part with an equal matrix (matricesEqual) exists. The colour takes no part in the test.
+    // The search goes through an index of the stored placements, not through every component.
     int addComponent(const std::string& partName, const Matrix4& matrix, const Colour& colour);
 
     // Stores a copy under its name; false, with a line on standard output, when the name is
     // taken already (nothing changes then).
     bool appendPart(SinglePart part);
+
+    // Gives a stored part, and every component that places it, a name that no part has yet;
+    // its position stays. False, and nothing changes, when `from` is not stored or `to` is.
+    bool renamePart(const std::string& from, const std::string& to);
 
     int partIndex(std::string partName) const;
     bool hasPart(std::string partName) const;
@@ -43,6 +49,9 @@ public:
     void setName(std::string newName);
     // Blanks become underscores.
     void setSourceSystem(std::string system);
+
+private:
+    PlacementIndex placements_;
 };
 
 } // namespace KorvaneGeometry

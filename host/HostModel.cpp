@@ -149,7 +149,7 @@ FacetSet& Model::addFacetSet(int featureId, int id) {
 
 namespace {
 template <class T>
-T* itemOf(const std::map<int, std::pair<ProType, void*>>& items, int id, ProType type) {
+T* itemOf(const std::unordered_map<int, std::pair<ProType, void*>>& items, int id, ProType type) {
     auto it = items.find(id);
     if (it == items.end() || it->second.first != type) {
         return nullptr;

@@ -16,10 +16,10 @@
 
 #include <array>
 #include <deque>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace Hostsim {
@@ -212,7 +212,7 @@ struct Model {
 
 private:
     friend struct Body;
-    std::map<int, std::pair<ProType, void*>> items_;
+    std::unordered_map<int, std::pair<ProType, void*>> items_;
     int nextId_ = 1;
 };
 

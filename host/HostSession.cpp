@@ -55,6 +55,7 @@ Model& Session::addModel(const std::wstring& name, ModelType type) {
     model->type = type;
     Model& ref = *model;
     modelHandles_[&ref] = &ref;
+    modelsByName_[name] = &ref;
     models_.push_back(std::move(model));
     if (current_ == nullptr) {
         current_ = &ref;
@@ -63,7 +64,12 @@ Model& Session::addModel(const std::wstring& name, ModelType type) {
 }
 
 Model* Session::findModel(const std::wstring& name) {
-    for (auto& m : models_) {
+    // Looked up for every level of every component path: by name, not through every model.
+    const auto known = modelsByName_.find(name);
+    if (known != modelsByName_.end() && known->second->name == name) {
+        return known->second;
+    }
+    for (auto& m : models_) { // a model renamed since it was added
         if (m->name == name) {
             return m.get();
         }

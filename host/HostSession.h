@@ -124,6 +124,8 @@ public:
 
 private:
     std::deque<std::unique_ptr<Model>> models_;
+    // By the name each model was added with; findModel checks the name it finds.
+    std::unordered_map<std::wstring, Model*> modelsByName_;
     std::unordered_map<const void*, Model*> modelHandles_;
     std::unordered_map<const void*, Surface*> surfaceHandles_;
     Model* current_ = nullptr;

@@ -52,8 +52,10 @@ struct ExtractionContext {
 
     // (index into CAD_Assembly::nodes, flexible), innermost last.
     std::deque<std::pair<std::int32_t, bool>> nodeStack;
-    // Per part name, the flexible occurrences numbered so far.
+    // Per plain name, the last count given to a flexible occurrence's part name.
     std::map<std::string, std::int32_t> flexibleCounts;
+    // The names of the parts stored for flexible occurrences, each with its plain name.
+    std::map<std::string, std::string> flexiblePartNames;
 
     // Names already warned about, one set per kind of warning.
     std::set<std::string> warnedNoComponents;

@@ -12,6 +12,7 @@
 #include "SurfaceExtraction.h"
 
 #include <string>
+#include <utility>
 
 namespace Velmora {
 
@@ -93,11 +94,10 @@ ProErrors collectTriangles(ExtractionContext& context, Occurrence& occurrence, P
         ProSolidFacetsetVisit(*occurrence.model, visitFacetSet, acceptFacetSet, nullptr));
 }
 
-// Builds the part record with its CTI, attributes and kept bodies, each welded into its mesh,
-// and stores it in the model when at least one body is kept.
+// The part record with its CTI, attributes and kept bodies, their meshes in millimetres, and
+// the warnings about bodies that failed. The caller stores it when it keeps a body.
 ProErrors readPart(ExtractionContext& context, Occurrence& occurrence, ProModelitem& partItem,
-                   const std::string& partName) {
-    KorvaneGeometry::SinglePart part;
+                   const std::string& partName, KorvaneGeometry::SinglePart& part) {
     part.name = partName;
     part.cti = -1;
     ProErrors status =
@@ -183,9 +183,6 @@ ProErrors readPart(ExtractionContext& context, Occurrence& occurrence, ProModeli
             return status;
         }
     }
-    if (!part.bodies.empty()) {
-        context.target->appendPart(part);
-    }
     return PRO_TK_NO_ERROR;
 }
 
@@ -242,6 +239,29 @@ ProErrors placePart(ExtractionContext& context, Occurrence& occurrence, const st
                         occurrence.plainName);
     }
     return PRO_TK_NO_ERROR;
+}
+
+// The part name of a flexible occurrence: the plain name, "_flexible_" and the next count of
+// that plain name. A count whose name a stored part has already is passed over: counts only go
+// up, so that part was not made for this name's flexible occurrences.
+std::string flexiblePartName(ExtractionContext& context, const std::string& plainName) {
+    std::string name;
+    do {
+        const std::int32_t n = ++context.flexibleCounts[plainName];
+        name = plainName + "_flexible_" + std::to_string(n);
+    } while (context.target->hasPart(name));
+    return name;
+}
+
+// A part made for a flexible occurrence gives up its name to the part that really has it, and
+// takes its plain name's next count.
+void moveFlexiblePartAside(ExtractionContext& context, const std::string& name) {
+    const auto made = context.flexiblePartNames.find(name);
+    const std::string plainName = made->second;
+    const std::string next = flexiblePartName(context, plainName);
+    context.target->renamePart(name, next);
+    context.flexiblePartNames.erase(made);
+    context.flexiblePartNames.emplace(next, plainName);
 }
 
 ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
@@ -310,19 +330,29 @@ ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
         }
     }
     const bool insideFlexible = !context.nodeStack.empty() && context.nodeStack.back().second;
-    if (flexibleFlag != PRO_B_FALSE || insideFlexible) {
-        // The n-th flexible occurrence of a name carries n; a number once taken stays taken.
-        const std::int32_t n = ++context.flexibleCounts[occurrence.plainName];
-        partName += "_flexible_" + std::to_string(n);
+    const bool flexible = flexibleFlag != PRO_B_FALSE || insideFlexible;
+    if (flexible) {
+        partName = flexiblePartName(context, occurrence.plainName);
     }
 
-    if (!context.target->hasPart(partName)) {
-        status = readPart(context, occurrence, partItem, partName);
+    // A part of this name that was made for a flexible occurrence of another part is not this
+    // part: this one is read all the same, and takes the name once it keeps a body.
+    const bool nameOfAFlexiblePart = !flexible && context.flexiblePartNames.count(partName) != 0;
+    if (!context.target->hasPart(partName) || nameOfAFlexiblePart) {
+        KorvaneGeometry::SinglePart part;
+        status = readPart(context, occurrence, partItem, partName, part);
         if (status != PRO_TK_NO_ERROR) {
             return status;
         }
-        if (!context.target->hasPart(partName)) {
+        if (part.bodies.empty()) {
             return PRO_TK_NO_ERROR; // no body kept: no part, no component
+        }
+        if (nameOfAFlexiblePart) {
+            moveFlexiblePartAside(context, partName);
+        }
+        context.target->appendPart(std::move(part));
+        if (flexible) {
+            context.flexiblePartNames.emplace(partName, occurrence.plainName);
         }
     }
     return placePart(context, occurrence, partName, transformation);

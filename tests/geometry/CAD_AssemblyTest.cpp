@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <iostream>
+#include <limits>
 #include <sstream>
 
 using namespace KorvaneGeometry;
@@ -65,9 +68,11 @@ struct DuplicateCase {
 
 class AddComponentTolerance : public ::testing::TestWithParam<DuplicateCase> {};
 
+// One stored component, one search, the values in one entry at a time: rotation entries and
+// every translation entry, which the duplicate search indexes in quarter-millimetre cells.
 TEST_P(AddComponentTolerance, PerEntry) {
     const auto& c = GetParam();
-    for (std::size_t entry : {0u, 3u, 10u, 15u}) {
+    for (std::size_t entry : {0u, 3u, 7u, 10u, 11u, 15u}) {
         CAD_Assembly a;
         a.appendPart(makePart("P"));
         Matrix4 first = kIdentityMatrix;
@@ -81,14 +86,42 @@ TEST_P(AddComponentTolerance, PerEntry) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(CAD_Assembly, AddComponentTolerance,
-                         ::testing::Values(DuplicateCase{"identical", 0.0, 0.0, -2},
-                                           DuplicateCase{"0.01 apart", 0.0, 0.01, -2},
-                                           DuplicateCase{"0.01 apart, negative", 0.0, -0.01, -2},
-                                           DuplicateCase{"0.0101 apart", 0.0, 0.0101, 0},
-                                           DuplicateCase{"0.0101 apart, negative", 0.0, -0.0101, 0},
-                                           DuplicateCase{"large translation", 1000.0, 1000.005,
-                                                         -2}));
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+INSTANTIATE_TEST_SUITE_P(
+    CAD_Assembly, AddComponentTolerance,
+    ::testing::Values(
+        DuplicateCase{"identical", 0.0, 0.0, -2}, DuplicateCase{"0.01 apart", 0.0, 0.01, -2},
+        DuplicateCase{"0.01 apart, negative", 0.0, -0.01, -2},
+        DuplicateCase{"0.0101 apart", 0.0, 0.0101, 0},
+        DuplicateCase{"0.0101 apart, negative", 0.0, -0.0101, 0},
+        DuplicateCase{"large translation", 1000.0, 1000.005, -2},
+        DuplicateCase{"across a cell edge", 0.25 - 0.004, 0.25 + 0.005, -2},
+        DuplicateCase{"across a cell edge, too far", 0.25 - 0.004, 0.25 + 0.0061, 0},
+        DuplicateCase{"across a cell edge below zero", -0.25 + 0.003, -0.25 - 0.006, -2},
+        // 0.255 - 0.245 comes out a little above 0.01: the double below is the farthest partner.
+        DuplicateCase{"farthest partner across a cell edge", 0.245, std::nextafter(0.255, 0.0), -2},
+        DuplicateCase{"one ulp beyond it", 0.245, 0.255, 0},
+        DuplicateCase{"farthest partner below zero", -0.245, std::nextafter(-0.255, 0.0), -2},
+        DuplicateCase{"one ulp beyond it below zero", -0.245, -0.255, 0},
+        DuplicateCase{"farthest partner far out", 1000.245, 1000.255, -2},
+        DuplicateCase{"one ulp beyond it far out", 1000.245, std::nextafter(1000.255, kInf), 0},
+        DuplicateCase{"signed zeros", -0.0, 0.0, -2},
+        DuplicateCase{"negative zero and -0.01", -0.0, -0.01, -2},
+        DuplicateCase{"tiny negative and the cell above", -0x1p-60, 0.0099, -2},
+        DuplicateCase{"subnormals", 5e-324, -5e-324, -2},
+        DuplicateCase{"NaN stored", kNaN, 123.0, -2},
+        DuplicateCase{"NaN searched", 123.0, kNaN, -2},
+        DuplicateCase{"infinity and infinity", kInf, kInf, -2},
+        DuplicateCase{"infinity and minus infinity", kInf, -kInf, 0},
+        DuplicateCase{"infinity and a large value", kInf, 1e300, 0},
+        DuplicateCase{"huge and equal", 1e300, 1e300, -2},
+        DuplicateCase{"huge neighbours", 1e300, std::nextafter(1e300, kInf), 0},
+        DuplicateCase{"difference overflows", DBL_MAX, -DBL_MAX, 0},
+        DuplicateCase{"either side of the cell limit", std::nextafter(0x1p40, 0.0), 0x1p40, -2},
+        DuplicateCase{"beyond the cell limit", 0x1p41 + 0.25, 0x1p41 + 0.5, 0},
+        DuplicateCase{"far apart", 0.0, 100.0, 0}));
 
 TEST(CAD_Assembly, AppendedComponentCarriesItsValues) {
     CAD_Assembly a;
@@ -160,6 +193,33 @@ TEST(CAD_Assembly, AppendPartAssignsPositionsAndRefusesKnownNames) {
     EXPECT_EQ(a.parts[0].bodies.size(), 2u);
     EXPECT_EQ(a.partIndex("first"), 0);
     EXPECT_EQ(a.partIndexByName.size(), 2u);
+}
+
+TEST(CAD_Assembly, RenamePartRenamesThePartAndItsComponentsOnly) {
+    CAD_Assembly a;
+    a.appendPart(makePart("A", 1));
+    a.appendPart(makePart("B"));
+    ASSERT_EQ(a.addComponent("A", translated(0), kNoColour), 0);
+    ASSERT_EQ(a.addComponent("B", translated(0), kNoColour), 0);
+    ASSERT_EQ(a.addComponent("A", translated(5), kNoColour), 0);
+
+    EXPECT_FALSE(a.renamePart("missing", "C"));
+    EXPECT_FALSE(a.renamePart("A", "B"));
+    EXPECT_TRUE(a.renamePart("A", "C"));
+
+    EXPECT_EQ(a.partIndex("C"), 0);
+    EXPECT_FALSE(a.hasPart("A"));
+    EXPECT_EQ(a.partIndexByName.size(), 2u);
+    EXPECT_EQ(a.parts[0].name, "C");
+    EXPECT_EQ(a.parts[0].bodies.size(), 1u);
+    EXPECT_EQ(a.components[0].name, "C");
+    EXPECT_EQ(a.components[1].name, "B");
+    EXPECT_EQ(a.components[2].name, "C");
+    // The same part under its new name: its placements are still found.
+    EXPECT_EQ(a.addComponent("C", translated(5.004), kNoColour), -2);
+    EXPECT_EQ(a.addComponent("A", translated(9), kNoColour), -1);
+    EXPECT_TRUE(a.appendPart(makePart("A")));
+    EXPECT_EQ(a.partIndex("A"), 2);
 }
 
 TEST(CAD_Assembly, AppendPartStoresAnIndependentCopy) {

@@ -5,6 +5,7 @@
 #include "SceneLoader.h"
 
 #include <fstream>
+#include <stdexcept>
 
 namespace {
 
@@ -303,6 +304,24 @@ TEST(SceneLoader, AFileThatCannotBeReadIsNamedWithTheReason) {
     Hostsim::Session other;
     EXPECT_NO_THROW(Hostsim::loadScene(other, dir / "ok.json"));
     std::filesystem::remove_all(dir);
+}
+
+// Models are looked up by name for every level of every component path; a model renamed after
+// it was added is found under its new name only.
+TEST(Session, FindsModelsByTheirPresentName) {
+    Hostsim::Session session;
+    Hostsim::Model& a = session.addPart(L"A");
+    Hostsim::Model& b = session.addPart(L"B");
+    EXPECT_EQ(session.findModel(L"A"), &a);
+    EXPECT_EQ(session.findModel(L"B"), &b);
+    EXPECT_EQ(session.findModel(L"C"), nullptr);
+    b.name = L"C";
+    EXPECT_EQ(session.findModel(L"C"), &b);
+    EXPECT_EQ(session.findModel(L"B"), nullptr);
+    Hostsim::Model& newB = session.addPart(L"B");
+    EXPECT_EQ(session.findModel(L"B"), &newB);
+    EXPECT_EQ(session.findModel(L"C"), &b);
+    EXPECT_THROW(session.addPart(L"C"), std::invalid_argument);
 }
 
 } // namespace

@@ -30,6 +30,7 @@ TEST(ExtractionContextTest, ANewContextHoldsItsPointersAndInitialValues) {
     EXPECT_TRUE(c.foundValue.empty());
     EXPECT_TRUE(c.nodeStack.empty());
     EXPECT_TRUE(c.flexibleCounts.empty());
+    EXPECT_TRUE(c.flexiblePartNames.empty());
     EXPECT_TRUE(c.warnedNoComponents.empty());
     EXPECT_TRUE(c.warnedDuplicateComponent.empty());
     EXPECT_TRUE(c.warnedTessellationFailed.empty());

@@ -2,6 +2,7 @@
 #include "ExtractionTestSupport.h"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -159,6 +160,81 @@ TEST_F(PartTest, FlexibleOccurrencesAreNumberedPerPlainName) {
     EXPECT_EQ(session.log().count("ProSolidBodiesCollect"), 5);
     EXPECT_EQ(warnings(), std::vector<std::string>{"WarningSurfaceTessellationFailed %0s"});
     EXPECT_EQ(warningNames(), std::vector<std::string>{"P"});
+}
+
+// Placements at the top level, each 10 mm further along x; the parts named like generated
+// flexible names are boxes of their own size, so a stored part shows whose geometry it holds.
+struct FlexibleNameCase {
+    const char* label;
+    std::vector<std::pair<std::wstring, bool>> placements;   // model, flexible
+    std::vector<std::pair<std::string, std::wstring>> parts; // stored name, model it was read from
+    std::vector<std::string> components;
+    int reads; // parts read from the host
+};
+
+TEST_F(PartTest, AFlexibleOccurrenceNeverTakesAnotherPartsName) {
+    const std::wstring P = L"P", F1 = L"P_flexible_1", F2 = L"P_flexible_2";
+    const FlexibleNameCase cases[] = {
+        {"the real part first",
+         {{F1, false}, {P, true}, {P, true}, {P, false}},
+         {{"P_flexible_1", F1}, {"P_flexible_2", P}, {"P_flexible_3", P}, {"P", P}},
+         {"P_flexible_1", "P_flexible_2", "P_flexible_3", "P"},
+         4},
+        {"the flexible occurrence first",
+         {{P, true}, {F1, false}},
+         {{"P_flexible_2", P}, {"P_flexible_1", F1}},
+         {"P_flexible_2", "P_flexible_1"},
+         2},
+        {"two real names met after the flexible occurrence",
+         {{P, true}, {F1, false}, {F2, false}, {P, true}, {F1, false}},
+         {{"P_flexible_3", P}, {"P_flexible_1", F1}, {"P_flexible_2", F2}, {"P_flexible_4", P}},
+         {"P_flexible_3", "P_flexible_1", "P_flexible_2", "P_flexible_4", "P_flexible_1"},
+         4},
+        {"a flexible occurrence of the real part",
+         {{F1, true}, {P, true}, {F1, false}},
+         {{"P_flexible_1_flexible_1", F1}, {"P_flexible_2", P}, {"P_flexible_1", F1}},
+         {"P_flexible_1_flexible_1", "P_flexible_2", "P_flexible_1"},
+         3},
+    };
+    for (const FlexibleNameCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        Hostsim::Session fresh;
+        fresh.recordCalls();
+        HostTest::RuntimeAttachment attach(fresh);
+        Hostsim::Model& asm1 = fresh.addAssembly(L"A").setUnit(L"mm");
+        const std::map<std::wstring, double> sizes{{P, 1.0}, {F1, 2.0}, {F2, 3.0}};
+        for (const auto& [name, size] : sizes) {
+            Hostsim::Model& part = fresh.addPart(name).setUnit(L"mm");
+            part.addBody().addBox({0, 0, 0}, {size, size, size}, part.addFeature(917).id);
+        }
+        for (std::size_t i = 0; i < c.placements.size(); ++i) {
+            const auto& [model, flexible] = c.placements[i];
+            asm1.addComponent(model, translationMatrix(10.0 * double(i), 0, 0)).flexible = flexible;
+        }
+        KorvaneGeometry::CAD_Assembly model;
+        ASSERT_EQ(Velmora::CreoImport::computeAssembly(model, options), PRO_TK_NO_ERROR);
+
+        ASSERT_EQ(model.parts.size(), c.parts.size());
+        for (std::size_t i = 0; i < c.parts.size(); ++i) {
+            const KorvaneGeometry::SinglePart& part = model.parts[i];
+            EXPECT_EQ(part.name, c.parts[i].first) << "part " << i;
+            EXPECT_EQ(model.partIndex(part.name), int(i));
+            ASSERT_EQ(part.bodies.size(), 1u);
+            EXPECT_EQ(maxCoordinate(part.bodies[0]), sizes.at(c.parts[i].second)) << part.name;
+        }
+        EXPECT_EQ(model.partIndexByName.size(), model.parts.size());
+        ASSERT_EQ(model.components.size(), c.components.size());
+        for (std::size_t i = 0; i < c.components.size(); ++i) {
+            const KorvaneGeometry::CAD_Component& component = model.components[i];
+            EXPECT_EQ(component.name, c.components[i]) << "component " << i;
+            ASSERT_GE(component.partIndex, 0);
+            EXPECT_EQ(model.parts[std::size_t(component.partIndex)].name, component.name);
+            EXPECT_EQ(component.matrix[3], 10.0 * double(i));
+        }
+        EXPECT_EQ(fresh.log().count("ProSolidBodiesCollect"), c.reads);
+        EXPECT_TRUE(fresh.transcript().areaKeys().empty());
+        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+    }
 }
 
 TEST_F(PartTest, AFailedTransformationIsWarnedOnceAndTakesNoFlexibleNumber) {
