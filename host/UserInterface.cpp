@@ -226,23 +226,91 @@ std::vector<Component> loadLayout(const std::filesystem::path& file) {
     return parseLayout(readInputFile(file, "layout"), utf8Path(file));
 }
 
-Component* Dialog::find(const std::string& component) {
-    for (Component& c : components) {
-        if (c.name == component) {
-            return &c;
-        }
+std::size_t Dialog::CellKeyHash::operator()(const CellKey& key) const {
+    std::hash<std::string> hash;
+    std::size_t h = hash(key.table);
+    for (const std::string* part : {&key.row, &key.column}) {
+        h ^= hash(*part) + 0x9e3779b97f4a7c15u + (h << 6) + (h >> 2);
     }
-    return nullptr;
+    return h;
+}
+
+Component* Dialog::find(const std::string& component) {
+    auto it = byName_.find(component);
+    return it != byName_.end() ? &*it->second : nullptr;
 }
 
 Component* Dialog::cell(const std::string& table, const std::string& row,
                         const std::string& column) {
-    for (Component& c : components) {
-        if (c.cellTable == table && c.cellRow == row && c.cellColumn == column) {
-            return &c;
+    auto it = byCell_.find(CellKey{table, row, column});
+    return it != byCell_.end() ? &*it->second : nullptr;
+}
+
+Component* Dialog::add(Component component) {
+    if (byName_.count(component.name) != 0) {
+        return nullptr;
+    }
+    std::optional<CellKey> key;
+    if (component.inCell()) {
+        const Component* table = find(component.cellTable);
+        if (table == nullptr || table->kind != ComponentKind::Table ||
+            !hasRow(*table, component.cellRow) ||
+            std::find(table->columns.begin(), table->columns.end(), component.cellColumn) ==
+                table->columns.end()) {
+            return nullptr;
+        }
+        key = CellKey{component.cellTable, component.cellRow, component.cellColumn};
+        if (byCell_.count(*key) != 0) {
+            return nullptr;
         }
     }
-    return nullptr;
+    Position at = components_.insert(components_.end(), std::move(component));
+    try {
+        byName_.emplace(at->name, at);
+        if (key) {
+            byCell_.emplace(std::move(*key), at);
+        }
+    } catch (...) {
+        // Out of memory half-way: the dialog stays as it was.
+        byName_.erase(at->name);
+        components_.erase(at);
+        throw;
+    }
+    return &*at;
+}
+
+bool Dialog::removeCell(const std::string& table, const std::string& row,
+                        const std::string& column) {
+    auto it = byCell_.find(CellKey{table, row, column});
+    if (it == byCell_.end()) {
+        return false;
+    }
+    Position at = it->second;
+    byCell_.erase(it);
+    byName_.erase(at->name);
+    components_.erase(at);
+    return true;
+}
+
+void Dialog::setRows(Component& table, std::vector<std::string> rows) {
+    std::unordered_set<std::string> kept(rows.begin(), rows.end());
+    // Cells are only ever added in rows and columns the table has, so those of the rows that go
+    // are found by their keys, without a look at every component.
+    for (const std::string& row : table.rows) {
+        if (kept.count(row) != 0) {
+            continue;
+        }
+        for (const std::string& column : table.columns) {
+            removeCell(table.name, row, column);
+        }
+    }
+    rowsOf_[table.name] = std::move(kept);
+    table.rows = std::move(rows);
+}
+
+bool Dialog::hasRow(const Component& table, const std::string& row) const {
+    auto it = rowsOf_.find(table.name);
+    return it != rowsOf_.end() && it->second.count(row) != 0;
 }
 
 const char* uiEventKindName(UiEvent::Kind kind) {

@@ -9,9 +9,12 @@
 
 #include <deque>
 #include <filesystem>
+#include <list>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace Hostsim {
@@ -35,7 +38,7 @@ struct Component {
     std::vector<std::string> items;      // option menu: item names
     std::vector<std::string> selected;   // option menu: selected item names
     std::vector<std::string> columns;    // table: column names
-    std::vector<std::string> rows;       // table: row names
+    std::vector<std::string> rows;       // table: row names, set through Dialog::setRows
     double value = 0.0;                  // spin box
     double minimum = 0.0, maximum = 0.0; // spin box range
     // Actions: push button, check button and input panel "activate"; input panel "input";
@@ -56,18 +59,56 @@ public:
 std::vector<Component> parseLayout(const std::string& content, const std::string& fileName);
 std::vector<Component> loadLayout(const std::filesystem::path& file);
 
-struct Dialog {
+// A dialog and its components, in the order they were made (the layout's, then the cells as
+// they were copied). Components are found by name and cells by table, row and column in constant
+// time, so that a table of many rows costs no more per call than a small one. A component's name
+// and cell are its keys: they stay as they were when it was added. Pointers to a component stay
+// valid until that component is removed.
+class Dialog {
+public:
+    Dialog() = default;
+    Dialog(Dialog&&) = default;
+    Dialog& operator=(Dialog&&) = default;
+    // The indexes point into this dialog's own list.
+    Dialog(const Dialog&) = delete;
+    Dialog& operator=(const Dialog&) = delete;
+
     std::string name;
     std::string layout;
-    std::deque<Component> components;
     Binding close;
     bool active = false; // inside ProUIDialogActivate
     bool exited = false; // ProUIDialogExit was called during the activation
     int exitStatus = 0;
 
+    const std::list<Component>& components() const { return components_; }
     Component* find(const std::string& component);
     // The component in a table's cell, or null.
     Component* cell(const std::string& table, const std::string& row, const std::string& column);
+    // Adds a component at the end; null (and nothing added) when its name is taken or, for a
+    // cell, the cell is taken or not one of a row and a column its table has.
+    Component* add(Component component);
+    // Removes the component in a table's cell; false when the cell is empty.
+    bool removeCell(const std::string& table, const std::string& row, const std::string& column);
+    // Replaces the rows of one of this dialog's tables (names distinct); the cells of rows that
+    // are gone go with them.
+    void setRows(Component& table, std::vector<std::string> rows);
+    bool hasRow(const Component& table, const std::string& row) const;
+
+private:
+    using Position = std::list<Component>::iterator;
+    struct CellKey {
+        std::string table, row, column;
+        bool operator==(const CellKey&) const = default;
+    };
+    struct CellKeyHash {
+        std::size_t operator()(const CellKey& key) const;
+    };
+
+    std::list<Component> components_;
+    std::unordered_map<std::string, Position> byName_;
+    std::unordered_map<CellKey, Position, CellKeyHash> byCell_;
+    // Each table's rows, by table name.
+    std::unordered_map<std::string, std::unordered_set<std::string>> rowsOf_;
 };
 
 // One thing the user does. Dialog events go to the dialog being run modally.

@@ -3,7 +3,8 @@
 #include "MessageFile.h"
 
 #include <algorithm>
-#include <set>
+#include <string_view>
+#include <unordered_set>
 
 namespace Hostsim {
 
@@ -134,7 +135,7 @@ std::string joined(const std::vector<std::string>& names) {
 std::string componentsTaking(const Dialog& dialog, UiEvent::Kind kind) {
     std::vector<ComponentKind> kinds = kindsTaking(kind);
     std::vector<std::string> names;
-    for (const Component& c : dialog.components) {
+    for (const Component& c : dialog.components()) {
         if (std::find(kinds.begin(), kinds.end(), c.kind) != kinds.end()) {
             names.push_back(c.name);
         }
@@ -287,8 +288,9 @@ ProErrors HostFunctions::ProUIDialogCreate(const wchar_t* appDirectory, const ch
     }
     Dialog d;
     try {
-        std::vector<Component> components = loadLayout(file);
-        d.components.assign(components.begin(), components.end());
+        for (Component& c : loadLayout(file)) {
+            d.add(std::move(c));
+        }
     } catch (const std::exception& e) {
         session->ui().note(e.what());
         return PRO_TK_GENERAL_ERROR;
@@ -538,7 +540,7 @@ ProErrors HostFunctions::ProUITableRownamesSet(const char* dialog, const char* c
         return PRO_TK_BAD_INPUTS;
     }
     std::vector<std::string> rows;
-    std::set<std::string> unique;
+    std::unordered_set<std::string_view> unique;
     for (int i = 0; i < count; ++i) {
         if (names[i] == nullptr || *names[i] == '\0' || !unique.insert(names[i]).second) {
             return PRO_TK_BAD_INPUTS;
@@ -546,14 +548,7 @@ ProErrors HostFunctions::ProUITableRownamesSet(const char* dialog, const char* c
         rows.push_back(names[i]);
     }
     // Cells of rows that are gone go with them.
-    Dialog* d = session->ui().find(dialog);
-    const std::string tableName = table->name;
-    table->rows = rows;
-    auto gone = [&](const Component& c) {
-        return c.cellTable == tableName && unique.count(c.cellRow) == 0;
-    };
-    d->components.erase(std::remove_if(d->components.begin(), d->components.end(), gone),
-                        d->components.end());
+    session->ui().find(dialog)->setRows(*table, std::move(rows));
     return PRO_TK_NO_ERROR;
 }
 
@@ -573,7 +568,8 @@ ProErrors HostFunctions::ProUITableCellComponentCopy(const char* dialog, const c
     if (row == nullptr || column == nullptr || newComponent == nullptr || *newComponent == '\0') {
         return PRO_TK_BAD_INPUTS;
     }
-    if (std::find(t->rows.begin(), t->rows.end(), row) == t->rows.end() ||
+    Dialog* d = session->ui().find(dialog);
+    if (!d->hasRow(*t, row) ||
         std::find(t->columns.begin(), t->columns.end(), column) == t->columns.end()) {
         return PRO_TK_E_NOT_FOUND;
     }
@@ -586,19 +582,15 @@ ProErrors HostFunctions::ProUITableCellComponentCopy(const char* dialog, const c
     if (s != PRO_TK_NO_ERROR) {
         return s;
     }
-    Dialog* d = session->ui().find(dialog);
-    if (d->find(newComponent) != nullptr || d->cell(t->name, row, column) != nullptr) {
-        return PRO_TK_E_FOUND;
-    }
-    // The copy takes the template's kind and state, not its actions.
+    // The copy takes the template's kind and state, not its actions; the dialog refuses a name or
+    // a cell that is taken.
     Component copy = *source;
     copy.name = newComponent;
     copy.activate = copy.input = copy.select = copy.update = Binding{};
     copy.cellTable = t->name;
     copy.cellRow = row;
     copy.cellColumn = column;
-    d->components.push_back(std::move(copy));
-    return PRO_TK_NO_ERROR;
+    return d->add(std::move(copy)) != nullptr ? PRO_TK_NO_ERROR : PRO_TK_E_FOUND;
 }
 
 ProErrors HostFunctions::ProUITableCellComponentDelete(const char* dialog, const char* table,
@@ -612,15 +604,8 @@ ProErrors HostFunctions::ProUITableCellComponentDelete(const char* dialog, const
     if (row == nullptr || column == nullptr) {
         return PRO_TK_BAD_INPUTS;
     }
-    Dialog* d = session->ui().find(dialog);
-    const std::string tableName = t->name;
-    for (auto it = d->components.begin(); it != d->components.end(); ++it) {
-        if (it->cellTable == tableName && it->cellRow == row && it->cellColumn == column) {
-            d->components.erase(it);
-            return PRO_TK_NO_ERROR;
-        }
-    }
-    return PRO_TK_E_NOT_FOUND;
+    return session->ui().find(dialog)->removeCell(t->name, row, column) ? PRO_TK_NO_ERROR
+                                                                        : PRO_TK_E_NOT_FOUND;
 }
 
 ProErrors HostFunctions::ProUISpinboxUpdateActionSet(const char* dialog, const char* component,

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include <fstream>
 #include <functional>
@@ -352,6 +353,212 @@ TEST_F(UserInterfaceTest, TableCellsAreCopiesOfTemplatesInRowsThatExist) {
     // Replacing the rows takes the cells of rows that are gone with them.
     ASSERT_EQ(ProUITableRownamesSet("Tarvelo", "AttributeTable", 0, nullptr), PRO_TK_NO_ERROR);
     EXPECT_EQ(session.ui().find("Tarvelo")->find("x1"), nullptr);
+    EXPECT_EQ(ProStringarrayFree(columns, count), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
+}
+
+// The dialog's own bookkeeping: what is found by name and by cell, after components come and go.
+Hostsim::Component layoutComponent(const std::string& name, ComponentKind kind) {
+    Hostsim::Component c;
+    c.name = name;
+    c.kind = kind;
+    return c;
+}
+
+Hostsim::Component cellComponent(const std::string& name, const std::string& table,
+                                 const std::string& row, const std::string& column) {
+    Hostsim::Component c = layoutComponent(name, ComponentKind::PushButton);
+    c.cellTable = table;
+    c.cellRow = row;
+    c.cellColumn = column;
+    return c;
+}
+
+std::vector<std::string> namesInOrder(const Hostsim::Dialog& dialog) {
+    std::vector<std::string> names;
+    for (const Hostsim::Component& c : dialog.components()) {
+        names.push_back(c.name);
+    }
+    return names;
+}
+
+class DialogIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Hostsim::Component table = layoutComponent("T", ComponentKind::Table);
+        table.columns = {"A", "B"};
+        ASSERT_NE(dialog.add(std::move(table)), nullptr);
+        ASSERT_NE(dialog.add(layoutComponent("P", ComponentKind::PushButton)), nullptr);
+        dialog.setRows(*dialog.find("T"), {"r0", "r1", "r2"});
+    }
+    // The component is found both by its name and by its cell, as the same one.
+    void expectCell(const std::string& name, const std::string& row, const std::string& column) {
+        Hostsim::Component* byName = dialog.find(name);
+        ASSERT_NE(byName, nullptr) << name;
+        EXPECT_EQ(dialog.cell("T", row, column), byName) << name;
+        EXPECT_EQ(byName->cellRow, row) << name;
+        EXPECT_EQ(byName->cellColumn, column) << name;
+    }
+
+    Hostsim::Dialog dialog;
+};
+
+TEST_F(DialogIndexTest, AddRefusesTakenNamesTakenCellsAndCellsOutsideTheTable) {
+    ASSERT_NE(dialog.add(cellComponent("c", "T", "r1", "B")), nullptr);
+    struct Case {
+        const char* what;
+        Hostsim::Component component;
+    };
+    const std::vector<Case> refused = {
+        {"a layout name", layoutComponent("P", ComponentKind::CheckButton)},
+        {"a cell's name", cellComponent("c", "T", "r0", "A")},
+        {"a taken cell", cellComponent("d", "T", "r1", "B")},
+        {"a row the table lacks", cellComponent("d", "T", "r9", "A")},
+        {"a column the table lacks", cellComponent("d", "T", "r0", "C")},
+        {"no such table", cellComponent("d", "U", "r0", "A")},
+        {"a table that is no table", cellComponent("d", "P", "r0", "A")},
+    };
+    for (const Case& c : refused) {
+        EXPECT_EQ(dialog.add(c.component), nullptr) << c.what;
+        EXPECT_EQ(namesInOrder(dialog), (std::vector<std::string>{"T", "P", "c"})) << c.what;
+        EXPECT_EQ(dialog.find("d"), nullptr) << c.what;
+        expectCell("c", "r1", "B");
+        EXPECT_EQ(dialog.find("P")->kind, ComponentKind::PushButton) << c.what;
+    }
+    EXPECT_EQ(dialog.cell("T", "r0", "A"), nullptr);
+    EXPECT_EQ(dialog.cell("T", "r1", "A"), nullptr);
+}
+
+TEST_F(DialogIndexTest, RemovedCellsFreeTheirNameAndCellAndLeaveTheOthersAsTheyWere) {
+    const std::vector<std::tuple<std::string, std::string, std::string>> cells = {
+        {"a0", "r0", "A"}, {"b0", "r0", "B"}, {"a1", "r1", "A"},
+        {"b1", "r1", "B"}, {"a2", "r2", "A"}, {"b2", "r2", "B"},
+    };
+    for (const auto& [name, row, column] : cells) {
+        ASSERT_NE(dialog.add(cellComponent(name, "T", row, column)), nullptr) << name;
+    }
+    dialog.find("b1")->enabled = false; // state that must stay with b1
+    EXPECT_TRUE(dialog.removeCell("T", "r1", "A"));
+    EXPECT_FALSE(dialog.removeCell("T", "r1", "A"));
+    EXPECT_FALSE(dialog.removeCell("U", "r0", "A"));
+    EXPECT_EQ(dialog.find("a1"), nullptr);
+    EXPECT_EQ(dialog.cell("T", "r1", "A"), nullptr);
+    for (const char* name : {"a0", "b0", "b1", "a2", "b2"}) {
+        EXPECT_NE(dialog.find(name), nullptr) << name;
+    }
+    expectCell("b1", "r1", "B");
+    EXPECT_FALSE(dialog.find("b1")->enabled);
+    // The name and the cell are free again, and may go apart.
+    EXPECT_EQ(dialog.add(cellComponent("a1", "T", "r2", "A")), nullptr); // r2/A is taken
+    ASSERT_TRUE(dialog.removeCell("T", "r2", "A"));
+    ASSERT_NE(dialog.add(cellComponent("a1", "T", "r2", "A")), nullptr);
+    ASSERT_NE(dialog.add(cellComponent("x", "T", "r1", "A")), nullptr);
+    expectCell("a1", "r2", "A");
+    expectCell("x", "r1", "A");
+    EXPECT_EQ(dialog.find("a2"), nullptr);
+    EXPECT_EQ(namesInOrder(dialog),
+              (std::vector<std::string>{"T", "P", "a0", "b0", "b1", "b2", "a1", "x"}));
+}
+
+TEST_F(DialogIndexTest, NewRowsTakeTheCellsOfRowsThatAreGone) {
+    for (const char* row : {"r0", "r1", "r2"}) {
+        for (const char* column : {"A", "B"}) {
+            ASSERT_NE(dialog.add(cellComponent(std::string(column) + row, "T", row, column)),
+                      nullptr);
+        }
+    }
+    Hostsim::Component& table = *dialog.find("T");
+    dialog.setRows(table, {"r2", "r3", "r0"});
+    EXPECT_EQ(table.rows, (std::vector<std::string>{"r2", "r3", "r0"}));
+    EXPECT_EQ(namesInOrder(dialog),
+              (std::vector<std::string>{"T", "P", "Ar0", "Br0", "Ar2", "Br2"}));
+    EXPECT_EQ(dialog.find("Ar1"), nullptr);
+    EXPECT_EQ(dialog.cell("T", "r1", "B"), nullptr);
+    for (const char* row : {"r0", "r2"}) {
+        expectCell(std::string("A") + row, row, "A");
+        expectCell(std::string("B") + row, row, "B");
+    }
+    EXPECT_FALSE(dialog.hasRow(table, "r1"));
+    EXPECT_TRUE(dialog.hasRow(table, "r3"));
+    EXPECT_FALSE(dialog.hasRow(*dialog.find("P"), "r3"));
+    // A row that went and came back starts empty; the names of its old cells are free.
+    EXPECT_EQ(dialog.add(cellComponent("Ar1", "T", "r1", "A")), nullptr);
+    dialog.setRows(table, {"r1"});
+    EXPECT_EQ(namesInOrder(dialog), (std::vector<std::string>{"T", "P"}));
+    ASSERT_NE(dialog.add(cellComponent("Ar1", "T", "r1", "A")), nullptr);
+    ASSERT_NE(dialog.add(cellComponent("Ar0", "T", "r1", "B")), nullptr);
+    expectCell("Ar1", "r1", "A");
+    expectCell("Ar0", "r1", "B");
+    dialog.setRows(table, {});
+    EXPECT_TRUE(table.rows.empty());
+    EXPECT_EQ(namesInOrder(dialog), (std::vector<std::string>{"T", "P"}));
+}
+
+// Row and cell names are the plug-in's own text: any characters, and pieces of one key must not
+// run into the next.
+TEST_F(DialogIndexTest, CellsAreToldApartByEachPartOfTheirPlace) {
+    Hostsim::Component& table = *dialog.find("T");
+    table.columns = {"A", "AB", "B"};
+    dialog.setRows(table, {"r", "rA",
+                           "r\x1f"
+                           "A",
+                           ""});
+    ASSERT_NE(dialog.add(cellComponent("one", "T", "r", "AB")), nullptr);
+    ASSERT_NE(dialog.add(cellComponent("two", "T", "rA", "B")), nullptr);
+    ASSERT_NE(dialog.add(cellComponent("three", "T",
+                                       "r\x1f"
+                                       "A",
+                                       "B")),
+              nullptr);
+    ASSERT_NE(dialog.add(cellComponent("four", "T", "r", "B")), nullptr);
+    expectCell("one", "r", "AB");
+    expectCell("two", "rA", "B");
+    expectCell("three",
+               "r\x1f"
+               "A",
+               "B");
+    expectCell("four", "r", "B");
+    EXPECT_EQ(dialog.cell("T", "r", "A"), nullptr);
+    EXPECT_EQ(dialog.cell("T", "", "A"), nullptr);
+}
+
+// The host keeps its dialogs in one sequence; taking one out moves the others, and each must
+// still find its own components.
+TEST_F(UserInterfaceTest, ADialogThatMovesKeepsFindingItsCells) {
+    for (const char* name : {"First", "Second", "Tarvelo"}) {
+        ASSERT_EQ(ProUIDialogCreate(name, "Tarvelo"), PRO_TK_NO_ERROR) << name;
+    }
+    int count = 0;
+    char** columns = nullptr;
+    ASSERT_EQ(ProUITableColumnnamesGet("Tarvelo", "AttributeTable", &count, &columns),
+              PRO_TK_NO_ERROR);
+    char row0[] = "r0", row1[] = "r1";
+    char* rows[] = {row0, row1};
+    ASSERT_EQ(ProUITableRownamesSet("Tarvelo", "AttributeTable", 2, rows), PRO_TK_NO_ERROR);
+    for (const char* row : {"r0", "r1"}) {
+        ASSERT_EQ(ProUITableCellComponentCopy("Tarvelo", "AttributeTable", row, columns[0],
+                                              "Tarvelo", "AttributeName",
+                                              (std::string("n") + row).c_str()),
+                  PRO_TK_NO_ERROR);
+    }
+    ASSERT_EQ(ProUIInputpanelValueSet("Tarvelo", "nr1", L"kept"), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProUIDialogDestroy("Second"), PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProUIDialogDestroy("First"), PRO_TK_NO_ERROR);
+
+    Hostsim::Dialog* d = session.ui().find("Tarvelo");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->cell("AttributeTable", "r1", columns[0]), &component("nr1"));
+    EXPECT_EQ(component("nr1").text, L"kept");
+    EXPECT_EQ(ProUITableCellComponentCopy("Tarvelo", "AttributeTable", "r0", columns[0], "Tarvelo",
+                                          "AttributeName", "other"),
+              PRO_TK_E_FOUND);
+    EXPECT_EQ(ProUITableCellComponentDelete("Tarvelo", "AttributeTable", "r0", columns[0]),
+              PRO_TK_NO_ERROR);
+    EXPECT_EQ(d->find("nr0"), nullptr);
+    char* fewer[] = {row0};
+    ASSERT_EQ(ProUITableRownamesSet("Tarvelo", "AttributeTable", 1, fewer), PRO_TK_NO_ERROR);
+    EXPECT_EQ(d->find("nr1"), nullptr);
+    EXPECT_EQ(d->components().size(), 11u); // the layout's own
     EXPECT_EQ(ProStringarrayFree(columns, count), PRO_TK_NO_ERROR);
     EXPECT_EQ(ProUIDialogDestroy("Tarvelo"), PRO_TK_NO_ERROR);
 }

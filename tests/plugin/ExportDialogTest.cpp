@@ -148,6 +148,56 @@ TEST_F(ExportDialogTest, RemoveTakesOutTheRowOfItsCell) {
     closeWithoutRunning();
 }
 
+// Rows added and removed by the user's events through the host: every row has its three cells,
+// found by name and by place alike, the cells of rows that went are gone and their names serve
+// the rows that took their place.
+TEST_F(ExportDialogTest, EditsThroughTheHostLeaveExactlyTheCellsOfTheRows) {
+    storeOptions("CTI", {"A", "1", "B", "2"});
+    openWithoutRunning();
+    std::string events;
+    for (int i = 0; i < 10; ++i) {
+        events += "press AttributeAdd\n";
+    }
+    events += "text tarveloName3 THIRD\n"
+              "press tarveloRemove0\n"
+              "press tarveloRemove10\n"
+              "press AttributeAdd\n"
+              "press AttributeAdd\n"
+              "select tarveloType2 Both\n";
+    script(events);
+    int status = -1;
+    ASSERT_EQ(ProUIDialogActivate("Tarvelo", &status), PRO_TK_NO_ERROR);
+    EXPECT_TRUE(session.ui().problems().empty()) << session.ui().renderLog();
+
+    std::vector<std::wstring> names = {L"B", L"NEW_ATTRIBUTE", L"THIRD"};
+    names.resize(12, L"NEW_ATTRIBUTE");
+    EXPECT_EQ(optionNames(), names);
+    EXPECT_EQ(shownNames(), names);
+    std::vector<std::string> types(12, "PartsAndBodies");
+    types[0] = "Assembly";
+    types[2] = "Both";
+    EXPECT_EQ(shownTypes(), types);
+
+    const Hostsim::Component& table = component("AttributeTable");
+    ASSERT_EQ(table.rows.size(), 12u);
+    const char* const prefixes[] = {"tarveloName", "tarveloType", "tarveloRemove"};
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        EXPECT_EQ(table.rows[i], "tarveloRow" + std::to_string(i));
+        for (std::size_t k = 0; k < 3; ++k) {
+            const std::string name = prefixes[k] + std::to_string(i);
+            Hostsim::Component* cell =
+                dialog().cell("AttributeTable", table.rows[i], table.columns[k]);
+            EXPECT_NE(cell, nullptr) << name;
+            EXPECT_EQ(cell, &component(name)) << name;
+        }
+    }
+    for (const char* prefix : prefixes) {
+        EXPECT_FALSE(hasComponent(prefix + std::to_string(table.rows.size()))) << prefix;
+    }
+    EXPECT_EQ(dialog().components().size(), 11u + 3u * table.rows.size());
+    closeWithoutRunning();
+}
+
 TEST(ParameterNameRule, AcceptsOnlyShortAsciiIdentifiers) {
     const std::vector<std::pair<std::wstring, bool>> cases = {
         {L"A_1", true},

@@ -2,26 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 RegistrySandbox::RegistrySandbox() {
 #ifdef _WIN32
     RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Korvane");
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Korvane");
 #else
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvelo-registry-XXXXXX");
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    if (!store_.ready()) {
         ADD_FAILURE() << "cannot create a store directory";
     }
-    dir_ = pattern;
-    if (const char* old = std::getenv("TARVELO_REGISTRY_DIR")) {
-        previous_ = old;
-    }
-    ::setenv("TARVELO_REGISTRY_DIR", dir_.c_str(), 1);
 #endif
 }
 
@@ -29,14 +17,6 @@ RegistrySandbox::~RegistrySandbox() {
 #ifdef _WIN32
     RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Korvane");
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Korvane");
-#else
-    if (previous_) {
-        ::setenv("TARVELO_REGISTRY_DIR", previous_->c_str(), 1);
-    } else {
-        ::unsetenv("TARVELO_REGISTRY_DIR");
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
 #endif
 }
 

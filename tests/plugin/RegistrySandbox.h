@@ -3,6 +3,7 @@
 // Windows (Wine) the project's keys are removed before and after the test.
 #pragma once
 
+#include "PrivateRegistryStore.h"
 #include "Win32.h"
 
 #include <filesystem>
@@ -20,12 +21,11 @@ public:
 
 #ifndef _WIN32
     const std::filesystem::path& storeDirectory() const {
-        return dir_;
+        return store_.directory();
     }
 
 private:
-    std::filesystem::path dir_;
-    std::optional<std::string> previous_;
+    TvlTest::PrivateRegistryStore store_;
 #endif
 };
 
