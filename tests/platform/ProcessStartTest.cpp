@@ -1,14 +1,13 @@
 #include "OpenHandles.h"
+#include "RecorderProgram.h"
 #include "Utf8.h"
 #include "Win32Api.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <clocale>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include <cerrno>
 #include <sys/wait.h>
@@ -18,21 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> readLines(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-bool waitFor(const fs::path& file) {
-    for (int i = 0; i < 600 && !fs::exists(file); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return fs::exists(file);
-}
+using RecorderProgram::readLines;
+using RecorderProgram::waitFor;
 
 bool hasChildren() {
     return !(::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);

@@ -4,6 +4,7 @@
 
 #include "ExportDialog.h"
 #include "MessageFile.h"
+#include "NarrowText.h"
 #include "PluginSessionTest.h"
 #include "ProToolkitRuntime.h"
 #include "RecorderProgram.h"
@@ -29,13 +30,6 @@ using RecorderProgram::kViewer;
 using RecorderProgram::readLines;
 using RecorderProgram::testProgramDirectory;
 using RecorderProgram::waitFor;
-
-// The narrow text of a path as the runtime makes it from wide text.
-std::string narrow(const std::wstring& wide) {
-    std::vector<char> out(wide.size() * PRO_TK_NARROW_PER_WIDE + 1, '\0');
-    ProWideToNarrow(out.data(), wide.c_str(), static_cast<int>(out.size()));
-    return out.data();
-}
 
 // Wide text of a path without the C++ locale's conversion (which knows only ASCII in "C").
 std::wstring wideOf(const fs::path& path) {
@@ -531,7 +525,8 @@ TEST_F(ExportRunNonAscii, TheApplicationGetsThePathsAsTheyAreOnDisk) {
     }
     ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(wideOf(names[0]), kModel + L".tvl");
-    EXPECT_EQ(TvlTest::readFile(dir / names[0]).name, narrow(kModel));
+    EXPECT_EQ(TvlTest::readFile(dir / names[0]).name,
+              Velmora::narrowText(kModel.c_str(), kModel.size() + 1));
 
     const std::wstring shownPath = wideOf(dir) + separator() + kModel + L".tvl";
     ASSERT_EQ(session.transcript().entries().at(1).args.size(), 1u);
