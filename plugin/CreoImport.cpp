@@ -9,6 +9,7 @@
 #include "ProFunctions.h"
 #include "ScopeGuard.h"
 
+#include <cwchar>
 #include <memory>
 #include <string>
 
@@ -41,7 +42,7 @@ ProErrors extractAssembly(ExtractionContext& context, const std::string& name) {
     return PRO_TK_NO_ERROR;
 }
 
-ProErrors extract(ExtractionContext& context) {
+ProErrors extract(ExtractionContext& context, std::wstring& rootModelName) {
     KorvaneGeometry::CAD_Assembly& target = *context.target;
     int release = -1;
     ProErrors status = ProReleaseNumberGet(&release);
@@ -59,6 +60,7 @@ ProErrors extract(ExtractionContext& context) {
     if (status != PRO_TK_NO_ERROR) {
         return status;
     }
+    rootModelName.assign(wideName, wcsnlen(wideName, PRO_NAME_SIZE));
     const std::string name = narrowText(wideName, PRO_NAME_SIZE);
     target.setName(name);
 
@@ -94,11 +96,19 @@ ProErrors extract(ExtractionContext& context) {
 
 ProErrors CreoImport::computeAssembly(KorvaneGeometry::CAD_Assembly& target,
                                       const Velmora::OptionsPersistency& options) {
+    std::wstring rootModelName;
+    return computeAssembly(target, options, rootModelName);
+}
+
+ProErrors CreoImport::computeAssembly(KorvaneGeometry::CAD_Assembly& target,
+                                      const Velmora::OptionsPersistency& options,
+                                      std::wstring& rootModelName) {
+    rootModelName.clear();
     // The context lives exactly as long as this call, also when an exception leaves it.
     ScopeGuard context(
         [&] { g_extractionContext = std::make_unique<ExtractionContext>(&target, &options); },
         [] { g_extractionContext.reset(); });
-    return extract(*g_extractionContext);
+    return extract(*g_extractionContext, rootModelName);
 }
 
 } // namespace Velmora

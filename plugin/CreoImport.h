@@ -5,6 +5,8 @@
 #include "OptionsPersistency.h"
 #include "ProToolkit.h"
 
+#include <string>
+
 namespace Velmora {
 
 class CreoImport {
@@ -16,6 +18,11 @@ public:
     // stays there for the caller to discard.
     static ProErrors computeAssembly(KorvaneGeometry::CAD_Assembly& target,
                                      const Velmora::OptionsPersistency& options);
+    // The same, and hands out the current model's name as the host gives it (wide; empty until
+    // the host gave it), against which the narrow name that target records can be judged.
+    static ProErrors computeAssembly(KorvaneGeometry::CAD_Assembly& target,
+                                     const Velmora::OptionsPersistency& options,
+                                     std::wstring& rootModelName);
 };
 
 } // namespace Velmora

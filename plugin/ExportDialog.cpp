@@ -2,6 +2,7 @@
 #include "ExportDialog.h"
 
 #include "ExportRun.h"
+#include "OptionRanges.h"
 #include "OptionsPersistency.h"
 #include "ProFunctions.h"
 
@@ -262,6 +263,9 @@ ProErrors refreshAttributeTable() {
 
 ProErrors initExportDialog() {
     g_options = loadOptions();
+    // A stored value that the spin box cannot show (another tool wrote it, or an older version)
+    // would be shown as its nearest bound but used and saved as it is.
+    bringIntoDialogRanges(g_options);
     g_dialog.optionsLoaded = true;
 
     ProErrors status = ProUIInputpanelInputActionSet(kDialog, "CtiValue", onTextInput, nullptr);

@@ -69,8 +69,9 @@ void runExport() {
     TvlFileState written = TvlFileState::Untouched;
     try {
         ProErrors status = PRO_TK_GENERAL_ERROR;
+        std::wstring hostName;
         try {
-            status = CreoImport::computeAssembly(model, getOptions());
+            status = CreoImport::computeAssembly(model, getOptions(), hostName);
         } catch (...) {
             status = PRO_TK_GENERAL_ERROR;
         }
@@ -91,7 +92,7 @@ void runExport() {
             break;
         }
         const std::string modelName = model.getName();
-        if (!isSafeModelName(modelName)) {
+        if (!isSafeModelName(modelName, hostName)) {
             showMessage("ExportTvlFailed");
             return;
         }
@@ -199,6 +200,10 @@ bool isSafeModelName(const std::string& modelName) {
         }
     }
     return true;
+}
+
+bool isSafeModelName(const std::string& modelName, const std::wstring& hostName) {
+    return exactNarrowText(hostName) == modelName && isSafeModelName(modelName);
 }
 
 std::string candidateBaseName(const std::string& modelName, int counter) {

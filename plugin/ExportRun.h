@@ -18,6 +18,10 @@ void exportAction(const char* dialog, const char* component, ProAppData data);
 // Whether the model name can be a file name in the working directory and stand, quoted, on the
 // command line: not "." or "..", and without slash, backslash, double quote or control character.
 bool isSafeModelName(const std::string& modelName);
+// The same for the name the model records after the extraction, which must also be exactly the
+// narrow form of the host's wide name: a file named after a best fit (Ω taken for O) or after
+// question marks for characters outside the code page would not be the model's.
+bool isSafeModelName(const std::string& modelName, const std::wstring& hostName);
 
 // The base name for counter i: the model name for 0, else the name, "_" and i.
 std::string candidateBaseName(const std::string& modelName, int counter);

@@ -54,8 +54,21 @@ struct ExtractionContext {
     std::deque<std::pair<std::int32_t, bool>> nodeStack;
     // Per plain name, the last count given to a flexible occurrence's part name.
     std::map<std::string, std::int32_t> flexibleCounts;
-    // The names of the parts stored for flexible occurrences, each with its plain name.
-    std::map<std::string, std::string> flexiblePartNames;
+    // Per plain name, the last count given to the part of a model whose plain name was the name
+    // of another model's part.
+    std::map<std::string, std::int32_t> sharedNameCounts;
+    // The part that the non-flexible occurrences of a model share, by the model's wide name:
+    // models whose names narrow alike are told apart by it.
+    std::map<std::wstring, std::string> modelPartNames;
+    // The stored parts whose names give way to the model that has that name exactly: parts of
+    // flexible occurrences, parts named with a count, and parts named after a model whose narrow
+    // name is not exactly its own. Each with the plain name its next count is taken for.
+    struct GivenName {
+        std::string plainName;
+        bool flexible = false;
+        std::wstring model; // the model whose occurrences share the part; empty when flexible
+    };
+    std::map<std::string, GivenName> givenPartNames;
 
     // Names already warned about, one set per kind of warning.
     std::set<std::string> warnedNoComponents;

@@ -11,6 +11,8 @@
 #include "ScopeGuard.h"
 #include "SurfaceExtraction.h"
 
+#include <cwchar>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -95,10 +97,9 @@ ProErrors collectTriangles(ExtractionContext& context, Occurrence& occurrence, P
 }
 
 // The part record with its CTI, attributes and kept bodies, their meshes in millimetres, and
-// the warnings about bodies that failed. The caller stores it when it keeps a body.
+// the warnings about bodies that failed. The caller names it and stores it when it keeps a body.
 ProErrors readPart(ExtractionContext& context, Occurrence& occurrence, ProModelitem& partItem,
-                   const std::string& partName, KorvaneGeometry::SinglePart& part) {
-    part.name = partName;
+                   KorvaneGeometry::SinglePart& part) {
     part.cti = -1;
     ProErrors status =
         readParameterEntries(partItem, ParameterScope::PartOrBody, &part.cti, part.attributes);
@@ -241,27 +242,34 @@ ProErrors placePart(ExtractionContext& context, Occurrence& occurrence, const st
     return PRO_TK_NO_ERROR;
 }
 
-// The part name of a flexible occurrence: the plain name, "_flexible_" and the next count of
-// that plain name. A count whose name a stored part has already is passed over: counts only go
-// up, so that part was not made for this name's flexible occurrences.
-std::string flexiblePartName(ExtractionContext& context, const std::string& plainName) {
+// A part name made with a count: the plain name, "_flexible_" for a flexible occurrence or "_"
+// for a model whose plain name another model's part has, and the next count of that plain name
+// in that form. A count whose name a stored part has already is passed over: counts only go up,
+// so that part was not made for this name.
+std::string numberedPartName(ExtractionContext& context, const std::string& plainName,
+                             bool flexible) {
+    std::map<std::string, std::int32_t>& counts =
+        flexible ? context.flexibleCounts : context.sharedNameCounts;
+    const std::string stem = plainName + (flexible ? "_flexible_" : "_");
     std::string name;
     do {
-        const std::int32_t n = ++context.flexibleCounts[plainName];
-        name = plainName + "_flexible_" + std::to_string(n);
+        name = stem + std::to_string(++counts[plainName]);
     } while (context.target->hasPart(name));
     return name;
 }
 
-// A part made for a flexible occurrence gives up its name to the part that really has it, and
+// A part whose name was given to it gives that name up to the model that has it exactly, and
 // takes its plain name's next count.
-void moveFlexiblePartAside(ExtractionContext& context, const std::string& name) {
-    const auto made = context.flexiblePartNames.find(name);
-    const std::string plainName = made->second;
-    const std::string next = flexiblePartName(context, plainName);
+void moveGivenPartAside(ExtractionContext& context, const std::string& name) {
+    auto given = context.givenPartNames.extract(name);
+    const ExtractionContext::GivenName& origin = given.mapped();
+    const std::string next = numberedPartName(context, origin.plainName, origin.flexible);
     context.target->renamePart(name, next);
-    context.flexiblePartNames.erase(made);
-    context.flexiblePartNames.emplace(next, plainName);
+    if (!origin.flexible) {
+        context.modelPartNames[origin.model] = next;
+    }
+    given.key() = next;
+    context.givenPartNames.insert(std::move(given));
 }
 
 ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
@@ -321,7 +329,6 @@ ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
         return status;
     }
 
-    std::string partName = occurrence.plainName;
     ProBoolean flexibleFlag = PRO_B_FALSE;
     if (feature != nullptr) {
         status = ProAsmcompIsFlexible(feature, &flexibleFlag);
@@ -330,30 +337,55 @@ ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
         }
     }
     const bool insideFlexible = !context.nodeStack.empty() && context.nodeStack.back().second;
-    const bool flexible = flexibleFlag != PRO_B_FALSE || insideFlexible;
-    if (flexible) {
-        partName = flexiblePartName(context, occurrence.plainName);
+    if (flexibleFlag != PRO_B_FALSE || insideFlexible) {
+        // Every flexible occurrence is a part of its own.
+        const std::string partName = numberedPartName(context, occurrence.plainName, true);
+        KorvaneGeometry::SinglePart part;
+        status = readPart(context, occurrence, partItem, part);
+        if (status != PRO_TK_NO_ERROR || part.bodies.empty()) {
+            return status; // no body kept: no part, no component
+        }
+        part.name = partName;
+        context.target->appendPart(std::move(part));
+        context.givenPartNames.emplace(
+            partName, ExtractionContext::GivenName{occurrence.plainName, true, {}});
+        return placePart(context, occurrence, partName, transformation);
     }
 
-    // A part of this name that was made for a flexible occurrence of another part is not this
-    // part: this one is read all the same, and takes the name once it keeps a body.
-    const bool nameOfAFlexiblePart = !flexible && context.flexiblePartNames.count(partName) != 0;
-    if (!context.target->hasPart(partName) || nameOfAFlexiblePart) {
-        KorvaneGeometry::SinglePart part;
-        status = readPart(context, occurrence, partItem, partName, part);
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
+    // The other occurrences of one model share its part. The model is known by its wide name:
+    // names that differ only in characters the narrow text cannot hold narrow alike.
+    const std::wstring model(occurrence.wideName, wcsnlen(occurrence.wideName, PRO_MDLNAME_SIZE));
+    const auto known = context.modelPartNames.find(model);
+    if (known != context.modelPartNames.end()) {
+        const std::string partName = known->second;
+        return placePart(context, occurrence, partName, transformation);
+    }
+    KorvaneGeometry::SinglePart part;
+    status = readPart(context, occurrence, partItem, part);
+    if (status != PRO_TK_NO_ERROR || part.bodies.empty()) {
+        return status; // no body kept: no part, no component
+    }
+    // The plain name, unless another model's part has it. A model whose name narrows exactly to
+    // it takes it from a part that was given it; any other model gets a name with a count. A
+    // plain name that is not exactly the model's own is given too: it goes to the model that has
+    // it exactly, should that come later.
+    const bool exact = exactNarrowText(model) == occurrence.plainName;
+    std::string partName = occurrence.plainName;
+    bool given = !exact;
+    if (context.target->hasPart(partName)) {
+        if (exact && context.givenPartNames.count(partName) != 0) {
+            moveGivenPartAside(context, partName);
+        } else {
+            partName = numberedPartName(context, occurrence.plainName, false);
+            given = true;
         }
-        if (part.bodies.empty()) {
-            return PRO_TK_NO_ERROR; // no body kept: no part, no component
-        }
-        if (nameOfAFlexiblePart) {
-            moveFlexiblePartAside(context, partName);
-        }
-        context.target->appendPart(std::move(part));
-        if (flexible) {
-            context.flexiblePartNames.emplace(partName, occurrence.plainName);
-        }
+    }
+    part.name = partName;
+    context.target->appendPart(std::move(part));
+    context.modelPartNames.emplace(model, partName);
+    if (given) {
+        context.givenPartNames.emplace(
+            partName, ExtractionContext::GivenName{occurrence.plainName, false, model});
     }
     return placePart(context, occurrence, partName, transformation);
 }

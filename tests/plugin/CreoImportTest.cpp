@@ -3,6 +3,7 @@
 #include "ExtractionTestSupport.h"
 #include "HostUnits.h"
 #include "LengthUnit.h"
+#include "NarrowText.h"
 #include "SceneLoader.h"
 
 #include <set>
@@ -126,6 +127,50 @@ TEST_F(DriverTest, SourceSystemAndName) {
         ASSERT_EQ(Velmora::CreoImport::computeAssembly(model, options), PRO_TK_NO_ERROR);
         EXPECT_EQ(model.sourceSystem, c.expected);
         EXPECT_EQ(model.name, "BRACKET_01");
+    }
+}
+
+// The current model's name comes out as the host gives it, so that the narrow name the model
+// records can be judged against it: also a name without an exact narrow form, and a name the
+// host cuts to its short form. Nothing is handed out before the host gave the name.
+TEST_F(DriverTest, TheCurrentModelsNameComesOutAsTheHostGivesIt) {
+    struct Case {
+        const char* label;
+        std::wstring name;   // the model's
+        std::wstring handed; // what comes out
+        const char* fault;   // a host call made to fail, or none
+    };
+    const std::wstring longName(40, L'L');
+    std::vector<Case> cases = {
+        {"plain", L"BRACKET_01", L"BRACKET_01", nullptr},
+        {"lone surrogate", L"GEAR\xD800", L"GEAR\xD800", nullptr},
+        {"cut to the short form", longName, longName.substr(0, PRO_NAME_SIZE - 1), nullptr},
+        {"no current model", L"P", L"", "ProMdlCurrentGet"},
+        {"no name", L"P", L"", "ProMdlNameGet"},
+        {"a later failure", L"P", L"P", "ProMdlTypeGet"},
+    };
+#ifdef _WIN32
+    cases.push_back({"outside the code page", L"GEAR_\u03A9", L"GEAR_\u03A9", nullptr});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Hostsim::Session fresh;
+        HostTest::RuntimeAttachment attach(fresh);
+        Hostsim::Model& part = fresh.addPart(c.name).setUnit(L"mm");
+        part.addBody().addBox({0, 0, 0}, {1, 1, 1}, part.addFeature(917).id);
+        if (c.fault != nullptr) {
+            fresh.faults().always(c.fault, PRO_TK_GENERAL_ERROR);
+        }
+        KorvaneGeometry::CAD_Assembly model;
+        std::wstring handed = L"left from before";
+        const ProErrors status = Velmora::CreoImport::computeAssembly(model, options, handed);
+        EXPECT_EQ(status, c.fault == nullptr ? PRO_TK_NO_ERROR : PRO_TK_GENERAL_ERROR);
+        EXPECT_EQ(handed, c.handed);
+        if (c.fault == nullptr) {
+            EXPECT_EQ(model.name, Velmora::narrowText(c.handed.c_str(), c.handed.size() + 1));
+        }
+        EXPECT_EQ(g_extractionContext, nullptr);
+        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
     }
 }
 

@@ -330,6 +330,60 @@ TEST_F(ExportDialogTest, SpinBoxesGoIntoTheOptionsAtOnceAndIntoTheRegistryAtTheE
     EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"AngleControl")->data, dword(125));
 }
 
+// A stored value that the spin box's range does not hold is brought to the nearest bound before
+// the dialog shows it: what the box shows, what the options hold and what is saved agree. A
+// stored value at a bound stays as it is.
+TEST_F(ExportDialogTest, StoredValuesOutsideTheSpinBoxRangesAreBroughtToTheNearestBound) {
+    struct Case {
+        std::uint32_t storedChord;
+        double chord;
+        std::uint32_t savedChord;
+        std::uint32_t storedAngle;
+        double angle;
+        std::uint32_t savedAngle;
+    };
+    for (const Case& c :
+         {Case{0, 0.001, 1, 5000, 1.0, 1000}, Case{1, 0.001, 1, 1000, 1.0, 1000},
+          Case{100000, 100.0, 100000, 1001, 1.0, 1000}, Case{100001, 100.0, 100000, 0, 0.0, 0}}) {
+        SCOPED_TRACE(std::to_string(c.storedChord) + " / " + std::to_string(c.storedAngle));
+        storeOptions("CTI", {}, c.storedChord, c.storedAngle);
+        openWithoutRunning();
+        EXPECT_EQ(g_options.chordHeight, c.chord);
+        EXPECT_EQ(component("ChordHeight").value, c.chord);
+        EXPECT_EQ(g_options.angleControl, c.angle);
+        EXPECT_EQ(component("AngleControl").value, c.angle);
+        closeWithoutRunning();
+        EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"ChordHeight")->data,
+                  dword(c.savedChord));
+        EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"AngleControl")->data,
+                  dword(c.savedAngle));
+    }
+}
+
+// With a stored chord height of 0 and an angle control of 5 the export used to hand the host
+// values it refuses: now it tessellates with the values the dialog shows, and the file is
+// written.
+TEST_F(ExportDialogTest, AnExportUsesTheValuesTheSpinBoxesShow) {
+    HostTest::addBoxPart(session, L"PART");
+    session.recordCalls();
+    storeOptions("CTI", {}, 0, 5000);
+    script("press Export\npress Cancel\n");
+    EXPECT_EQ(openExportDialog(nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(session.transcript().areaKeys(),
+              (std::vector<std::string>{"ExportTvlSuccess", "TarveloNotInstalled"}));
+    EXPECT_TRUE(session.transcript().dialogs().empty());
+    EXPECT_TRUE(std::filesystem::exists(work / "PART.tvl"));
+    const Hostsim::CallLog& log = session.log();
+    const int chord = log.indexOf("ProSurfacetessellationinputChordheightSet");
+    const int angle = log.indexOf("ProSurfacetessellationinputAnglecontrolSet");
+    ASSERT_GE(chord, 0);
+    ASSERT_GE(angle, 0);
+    EXPECT_EQ(log.calls()[static_cast<std::size_t>(chord)].detail, "chordHeight=0.001");
+    EXPECT_EQ(log.calls()[static_cast<std::size_t>(angle)].detail, "angleControl=1");
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"ChordHeight")->data, dword(1));
+    EXPECT_EQ(readRaw(HKEY_CURRENT_USER, kOptionsKeyPath, L"AngleControl")->data, dword(1000));
+}
+
 // The whole command: scripted edits in the modal run reach the registry when it ends.
 TEST_F(ExportDialogTest, AModalRunSavesTheEditsAndReleasesEverything) {
     session.recordCalls();

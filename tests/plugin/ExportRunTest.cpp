@@ -346,6 +346,32 @@ TEST(ExportRunPieces, AModelNameIsAPlainFileNameOrRefused) {
 #endif
 }
 
+// The recorded name must be exactly the narrow form of the host's wide name: a best fit or
+// question marks in its place name another file, and the name in it would not be the model's.
+TEST(ExportRunPieces, AModelNameIsTheExactNarrowFormOfTheHostsName) {
+    const std::wstring beyondLatin1 = L"GEH\u00c4USE\u20131\u20ac\u0152"; // in code page 1252
+    const std::wstring loneSurrogate = L"GEAR\xD800";
+    auto narrow = [](const std::wstring& wide) {
+        return Velmora::narrowText(wide.c_str(), wide.size() + 1);
+    };
+    EXPECT_TRUE(Velmora::isSafeModelName("PART", L"PART"));
+    EXPECT_TRUE(Velmora::isSafeModelName(narrow(beyondLatin1), beyondLatin1));
+    EXPECT_FALSE(Velmora::isSafeModelName(narrow(loneSurrogate), loneSurrogate));
+    EXPECT_FALSE(Velmora::isSafeModelName("PART", L"PARTS"));
+    EXPECT_FALSE(Velmora::isSafeModelName("PART", L""));
+    // An exact name is still judged as a file name.
+    EXPECT_FALSE(Velmora::isSafeModelName("../X", L"../X"));
+    EXPECT_FALSE(Velmora::isSafeModelName("..", L".."));
+#ifdef _WIN32
+    ASSERT_EQ(GetACP(), 1252u) << "the narrow names below are those of code page 1252";
+    EXPECT_EQ(narrow(L"GEAR_\u03A9"), "GEAR_O"); // the best fit
+    EXPECT_FALSE(Velmora::isSafeModelName("GEAR_O", L"GEAR_\u03A9"));
+    EXPECT_TRUE(Velmora::isSafeModelName("GEAR_O", L"GEAR_O"));
+    EXPECT_FALSE(Velmora::isSafeModelName("??", L"\u6B6F\u8ECA"));
+    EXPECT_TRUE(Velmora::isSafeModelName("\x96\x80\x8C", L"\u2013\u20ac\u0152"));
+#endif
+}
+
 TEST(ExportRunPieces, TheCommandLineCharacterForCharacter) {
     EXPECT_EQ(Velmora::tarveloCommandLine("C:\\Tarvelo", "D:\\w\\PART.tvl", false),
               "\"C:\\Tarvelo\\Tarvelo.exe\" \"D:\\w\\PART.tvl\"");
@@ -478,6 +504,32 @@ TEST_F(ExportRunTest, AModelNameThatIsNoPlainFileNameIsRefused) {
         session.transcript().clear();
         RunResult r = run();
         EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
+        EXPECT_FALSE(r.closedByExport);
+    }
+    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
+    EXPECT_TRUE(tvlFilesAnywhere().empty());
+}
+
+// A model name that the narrow text cannot hold exactly is refused before anything is written,
+// like any other name without an exact narrow form: no file under a best fit or under question
+// marks, and no start.
+TEST_F(ExportRunTest, AModelNameWithoutExactNarrowFormIsRefused) {
+    session.recordCalls();
+    install();
+    std::vector<std::wstring> names = {L"GEAR\xD800"}; // a lone surrogate
+#ifdef _WIN32
+    ASSERT_EQ(GetACP(), 1252u) << "the names below lie outside code page 1252";
+    names.push_back(L"GEAR_\u03A9");                                      // GEAR_Ω: best fit O
+    names.push_back(L"\u0428\u0415\u0421\u0422\u0415\u0420\u041D\u042F"); // ШЕСТЕРНЯ
+    names.push_back(L"\u6B6F\u8ECA");                                     // 歯車
+#endif
+    for (const std::wstring& name : names) {
+        SCOPED_TRACE(Hostsim::toUtf8(name));
+        session.setCurrent(&HostTest::addBoxPart(session, name));
+        session.transcript().clear();
+        RunResult r = run("toggle DeleteTvl\n");
+        EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
+        EXPECT_EQ(r.dialogs, 0u);
         EXPECT_FALSE(r.closedByExport);
     }
     EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);

@@ -30,7 +30,9 @@ TEST(ExtractionContextTest, ANewContextHoldsItsPointersAndInitialValues) {
     EXPECT_TRUE(c.foundValue.empty());
     EXPECT_TRUE(c.nodeStack.empty());
     EXPECT_TRUE(c.flexibleCounts.empty());
-    EXPECT_TRUE(c.flexiblePartNames.empty());
+    EXPECT_TRUE(c.sharedNameCounts.empty());
+    EXPECT_TRUE(c.modelPartNames.empty());
+    EXPECT_TRUE(c.givenPartNames.empty());
     EXPECT_TRUE(c.warnedNoComponents.empty());
     EXPECT_TRUE(c.warnedDuplicateComponent.empty());
     EXPECT_TRUE(c.warnedTessellationFailed.empty());

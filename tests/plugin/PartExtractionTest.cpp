@@ -1,8 +1,10 @@
 // Parts, bodies and components through whole extractions in the stand-in host.
 #include "ExtractionTestSupport.h"
+#include "NarrowText.h"
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -22,6 +24,14 @@ double maxCoordinate(const KorvaneGeometry::SolidBody& body) {
         m = std::max({m, p.x, p.y, p.z});
     }
     return m;
+}
+
+std::vector<std::string> partNamesOf(const KorvaneGeometry::CAD_Assembly& model) {
+    std::vector<std::string> names;
+    for (const KorvaneGeometry::SinglePart& p : model.parts) {
+        names.push_back(p.name);
+    }
+    return names;
 }
 
 double minX(const KorvaneGeometry::SolidBody& body) {
@@ -233,6 +243,170 @@ TEST_F(PartTest, AFlexibleOccurrenceNeverTakesAnotherPartsName) {
         }
         EXPECT_EQ(fresh.log().count("ProSolidBodiesCollect"), c.reads);
         EXPECT_TRUE(fresh.transcript().areaKeys().empty());
+        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+    }
+}
+
+// Two models whose wide names differ only in characters that the narrow text cannot hold, so
+// that they narrow alike: outside the ANSI code page on Windows, lone surrogates anywhere.
+struct AlikeNames {
+    const char* label;
+    std::wstring first, second;
+};
+
+std::vector<AlikeNames> namesThatNarrowAlike() {
+    std::vector<AlikeNames> sets = {{"lone surrogates", L"P\xD800", L"P\xDC00"}};
+#ifdef _WIN32
+    sets.push_back({"CJK", L"\u90E8\u54C1", L"\u96F6\u4EF6"});           // 部品, 零件
+    sets.push_back({"Greek and Latin", L"PART_\u03A9", L"PART_\u014C"}); // Ω, Ō: both "O"
+    sets.push_back({"Cyrillic", L"\u0414\u0415\u0422\u0410\u041B\u042C", // ДЕТАЛЬ
+                    L"\u0412\u0422\u0423\u041B\u041A\u0410"});           // ВТУЛКА
+#endif
+    return sets;
+}
+
+std::string narrowOf(const std::wstring& wide) {
+    return Velmora::narrowText(wide.c_str(), wide.size() + 1);
+}
+
+// Placements at the top level, each 10 mm further along x, of the two models that narrow alike
+// (X1, X2) and of the models whose names are exactly their narrow name N (R) and N_1 (R1).
+// Each model is a box of its own size, so a stored part shows whose geometry it holds. Names
+// are written as what follows N.
+struct AlikeCase {
+    const char* label;
+    std::vector<std::pair<const char*, bool>> placements;   // model, flexible
+    std::vector<std::pair<const char*, const char*>> parts; // stored name, model it was read from
+    std::vector<const char*> components;
+    int reads; // parts read from the host
+};
+
+TEST_F(PartTest, ModelsWhoseNamesNarrowAlikeStayDistinct) {
+    const AlikeCase cases[] = {
+        {"two models", {{"X1", false}, {"X2", false}}, {{"", "X1"}, {"_1", "X2"}}, {"", "_1"}, 2},
+        {"each placed again",
+         {{"X1", false}, {"X2", false}, {"X2", false}, {"X1", false}},
+         {{"", "X1"}, {"_1", "X2"}},
+         {"", "_1", "_1", ""},
+         2},
+        {"the exact model later",
+         {{"X1", false}, {"X2", false}, {"R", false}, {"X2", false}, {"X1", false}},
+         {{"_2", "X1"}, {"_1", "X2"}, {"", "R"}},
+         {"_2", "_1", "", "_1", "_2"},
+         3},
+        {"the exact model first",
+         {{"R", false}, {"X1", false}, {"X2", false}},
+         {{"", "R"}, {"_1", "X1"}, {"_2", "X2"}},
+         {"", "_1", "_2"},
+         3},
+        {"the exact model of a counted name later",
+         {{"X1", false}, {"X2", false}, {"R1", false}, {"X2", false}},
+         {{"", "X1"}, {"_2", "X2"}, {"_1", "R1"}},
+         {"", "_2", "_1", "_2"},
+         3},
+        {"flexible occurrences",
+         {{"X1", true}, {"X2", true}, {"X1", false}, {"X2", false}, {"X2", true}},
+         {{"_flexible_1", "X1"},
+          {"_flexible_2", "X2"},
+          {"", "X1"},
+          {"_1", "X2"},
+          {"_flexible_3", "X2"}},
+         {"_flexible_1", "_flexible_2", "", "_1", "_flexible_3"},
+         5},
+    };
+    for (const AlikeNames& names : namesThatNarrowAlike()) {
+        SCOPED_TRACE(names.label);
+        const std::string n = narrowOf(names.first);
+        ASSERT_NE(names.first, names.second);
+        ASSERT_EQ(narrowOf(names.second), n);
+        const std::optional<std::wstring> exact = Velmora::exactWideText(n);
+        const std::optional<std::wstring> exactCounted = Velmora::exactWideText(n + "_1");
+        ASSERT_TRUE(exact && exactCounted);
+        ASSERT_NE(*exact, names.first);
+        ASSERT_NE(*exact, names.second);
+        const std::map<std::string, std::pair<std::wstring, double>> models{
+            {"X1", {names.first, 1.0}},
+            {"X2", {names.second, 2.0}},
+            {"R", {*exact, 3.0}},
+            {"R1", {*exactCounted, 4.0}}};
+        for (const AlikeCase& c : cases) {
+            SCOPED_TRACE(c.label);
+            Hostsim::Session fresh;
+            fresh.recordCalls();
+            HostTest::RuntimeAttachment attach(fresh);
+            Hostsim::Model& asm1 = fresh.addAssembly(L"A").setUnit(L"mm");
+            for (const auto& [symbol, model] : models) {
+                const double size = model.second;
+                Hostsim::Model& part = fresh.addPart(model.first).setUnit(L"mm");
+                part.addBody().addBox({0, 0, 0}, {size, size, size}, part.addFeature(917).id);
+            }
+            for (std::size_t i = 0; i < c.placements.size(); ++i) {
+                const auto& [symbol, flexible] = c.placements[i];
+                asm1.addComponent(models.at(symbol).first,
+                                  translationMatrix(10.0 * double(i), 0, 0))
+                    .flexible = flexible;
+            }
+            KorvaneGeometry::CAD_Assembly model;
+            ASSERT_EQ(Velmora::CreoImport::computeAssembly(model, options), PRO_TK_NO_ERROR);
+
+            ASSERT_EQ(model.parts.size(), c.parts.size());
+            for (std::size_t i = 0; i < c.parts.size(); ++i) {
+                const KorvaneGeometry::SinglePart& part = model.parts[i];
+                EXPECT_EQ(part.name, n + c.parts[i].first) << "part " << i;
+                EXPECT_EQ(model.partIndex(part.name), int(i));
+                ASSERT_EQ(part.bodies.size(), 1u);
+                EXPECT_EQ(maxCoordinate(part.bodies[0]), models.at(c.parts[i].second).second)
+                    << "part " << i;
+            }
+            EXPECT_EQ(model.partIndexByName.size(), model.parts.size());
+            ASSERT_EQ(model.components.size(), c.components.size());
+            for (std::size_t i = 0; i < c.components.size(); ++i) {
+                const KorvaneGeometry::CAD_Component& component = model.components[i];
+                EXPECT_EQ(component.name, n + c.components[i]) << "component " << i;
+                ASSERT_GE(component.partIndex, 0);
+                EXPECT_EQ(model.parts[std::size_t(component.partIndex)].name, component.name);
+                EXPECT_EQ(component.matrix[3], 10.0 * double(i));
+            }
+            EXPECT_EQ(fresh.log().count("ProSolidBodiesCollect"), c.reads);
+            EXPECT_TRUE(fresh.transcript().areaKeys().empty());
+            EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+        }
+    }
+}
+
+// A warning names the model by its plain name, also for a model whose part got a name with a
+// count; the two models share one warning of each kind, as every model of one plain name does.
+TEST_F(PartTest, WarningsAboutModelsThatNarrowAlikeCarryThePlainName) {
+    for (const AlikeNames& names : namesThatNarrowAlike()) {
+        SCOPED_TRACE(names.label);
+        Hostsim::Session fresh;
+        HostTest::RuntimeAttachment attach(fresh);
+        Hostsim::Model& asm1 = fresh.addAssembly(L"A").setUnit(L"mm");
+        for (const std::wstring& name : {names.first, names.second}) {
+            Hostsim::Model& part = fresh.addPart(name).setUnit(L"mm");
+            Hostsim::Feature& feature = part.addFeature(917);
+            Hostsim::Body& body = part.addBody();
+            body.addBox({0, 0, 0}, {1, 1, 1}, feature.id);
+            Hostsim::Surface& bad = body.addSurface(PRO_SRF_PLANE);
+            bad.featureId = feature.id;
+            bad.tessellationStatus = PRO_TK_INCOMPLETE_TESS;
+        }
+        asm1.addComponent(names.second);
+        asm1.addComponent(names.first, translationMatrix(5, 0, 0));
+        KorvaneGeometry::CAD_Assembly model;
+        ASSERT_EQ(Velmora::CreoImport::computeAssembly(model, options), PRO_TK_NO_ERROR);
+        const std::string n = narrowOf(names.first);
+        EXPECT_EQ(partNamesOf(model), (std::vector<std::string>{n, n + "_1"}));
+        std::vector<Hostsim::TranscriptEntry> shown;
+        for (const Hostsim::TranscriptEntry& e : fresh.transcript().entries()) {
+            if (e.kind == Hostsim::TranscriptEntry::Kind::Area) {
+                shown.push_back(e);
+            }
+        }
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].key, "WarningSurfaceTessellationFailed %0s");
+        ASSERT_EQ(shown[0].args.size(), 1u);
+        EXPECT_EQ(shown[0].args[0], Hostsim::toUtf8(Velmora::exactWideText(n).value()));
         EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
     }
 }
