@@ -18,6 +18,9 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <cerrno>
+#include <sys/stat.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -104,6 +107,27 @@ std::set<fs::path> entries(const fs::path& dir) {
 }
 
 #if !defined(_WIN32)
+// The registry store's folder, made when missing. The store refuses folders of another user and
+// makes its own private: so is every folder made here (0700), whatever the process's mask.
+std::optional<std::string> makePrivateFolder(const fs::path& dir) {
+    fs::path partial;
+    for (const fs::path& part : dir.lexically_normal()) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), 0700) == 0) {
+            if (::chmod(partial.c_str(), 0700) != 0) {
+                return std::error_code(errno, std::generic_category()).message();
+            }
+        } else if (errno != EEXIST) {
+            return std::error_code(errno, std::generic_category()).message();
+        }
+    }
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        return ec ? ec.message() : std::string("it is no folder");
+    }
+    return std::nullopt;
+}
+
 // The registry store the platform layer uses during the run; the previous setting comes back.
 class RegistryLocation {
 public:
@@ -270,7 +294,7 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
         }
     } else {
         registryDir = fullPath(pathFromUtf8(o.registry));
-        if (std::optional<std::string> why = makeFolder(registryDir)) {
+        if (std::optional<std::string> why = makePrivateFolder(registryDir)) {
             err << "hostsim: the registry store " << utf8Path(registryDir)
                 << " cannot be made: " << *why << '\n';
             return ExitStatus::SetupFailed;
