@@ -10,12 +10,12 @@ include(GNUInstallDirs)
 set(TARVELO_INSTALL_MODULEDIR ${CMAKE_INSTALL_LIBDIR}/tarvelo)
 set(TARVELO_INSTALL_TEXTROOT ${CMAKE_INSTALL_DATADIR}/tarvelo)
 
-# The paths from hostsim's folder to the module's and to the text root.
+# The paths from hostsim's folder to the module's and to the text root (for its tests too).
 file(RELATIVE_PATH hostsim_to_module ${CMAKE_INSTALL_FULL_BINDIR}
-     ${CMAKE_INSTALL_PREFIX}/${TARVELO_INSTALL_MODULEDIR})
+     ${CMAKE_INSTALL_FULL_LIBDIR}/tarvelo)
 file(RELATIVE_PATH hostsim_to_text_root ${CMAKE_INSTALL_FULL_BINDIR}
-     ${CMAKE_INSTALL_PREFIX}/${TARVELO_INSTALL_TEXTROOT})
-target_compile_definitions(hostsim_program PRIVATE
+     ${CMAKE_INSTALL_FULL_DATADIR}/tarvelo)
+target_compile_definitions(hostsim_program PUBLIC
     HOSTSIM_MODULE_DIR_FROM_PROGRAM="${hostsim_to_module}"
     HOSTSIM_TEXT_ROOT_FROM_PROGRAM="${hostsim_to_text_root}")
 
