@@ -96,6 +96,8 @@ LSTATUS storeError(StoreStatus status, LSTATUS missing) {
         return ERROR_PATH_NOT_FOUND;
     case StoreStatus::TooLarge:
         return ERROR_FILE_TOO_LARGE;
+    case StoreStatus::LockTimeout:
+        return ERROR_LOCK_VIOLATION;
     case StoreStatus::Unreadable:
     case StoreStatus::WriteFailed:
         break;

@@ -4,8 +4,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <iterator>
+#include <string_view>
 #include <system_error>
+#include <thread>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -22,6 +25,20 @@ constexpr char kMagic[8] = {'T', 'V', 'R', 'E', 'G', 'K', 'E', 'Y'};
 constexpr std::uint32_t kVersion = 1;
 constexpr const char* kValuesFileName = ".values";
 constexpr const char* kLockFileName = ".lock";
+// A key file is written as ".values.tmp.XXXXXX" first (mkostemp's six letters and digits).
+constexpr std::string_view kTemporaryInfix = ".tmp.";
+constexpr std::size_t kTemporarySuffixLength = 6;
+
+std::function<bool(ReplaceStep)> g_replaceFault;
+
+// True when the test hook makes this step fail; errno is then that of a failing disk.
+bool faulted(ReplaceStep step) {
+    if (g_replaceFault && g_replaceFault(step)) {
+        errno = EIO;
+        return true;
+    }
+    return false;
+}
 
 std::uint64_t fnv1a(const unsigned char* data, std::size_t size) {
     std::uint64_t hash = 0xcbf29ce484222325ull;
@@ -171,9 +188,11 @@ std::string encodeComponent(const std::u16string& folded) {
     return out;
 }
 
+// Each system call of a file replacement goes through the test hook, which can make it fail in
+// its place: a caller that ignored the call's result would ignore the fault as well.
 bool writeAll(int fd, const unsigned char* data, std::size_t size) {
     while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
+        ssize_t n = faulted(ReplaceStep::Write) ? -1 : ::write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -184,6 +203,14 @@ bool writeAll(int fd, const unsigned char* data, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+int flushFile(int fd) {
+    return faulted(ReplaceStep::FlushFile) ? -1 : ::fsync(fd);
+}
+
+int renameFile(const std::string& from, const fs::path& to) {
+    return faulted(ReplaceStep::Rename) ? -1 : ::rename(from.c_str(), to.c_str());
 }
 
 // Closes a descriptor on every way out.
@@ -232,24 +259,63 @@ bool syncFolder(const fs::path& dir) {
 
 // Writes the file beside its final place, flushes it and renames it there, then flushes the
 // folder: a reader sees either the old or the new contents, never a part, and so does the disk
-// after a crash.
+// after a crash. The file is private (0600) whatever the process's mask.
 bool replaceFile(const fs::path& target, const std::vector<unsigned char>& bytes) {
-    std::string temp = target.string() + ".tmp.XXXXXX";
+    std::string temp = target.string() + std::string(kTemporaryInfix) + "XXXXXX";
     FileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (!fd.valid()) {
         return false;
     }
-    bool ok = writeAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
-    ok = fd.close() && ok;
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+    bool ok = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), bytes.data(), bytes.size()) &&
+              flushFile(fd.get()) == 0;
+    // A close can report a write that did not reach the file.
+    const bool closed = fd.close() && !faulted(ReplaceStep::CloseFile);
+    if (!ok || !closed || renameFile(temp, target) != 0) {
         ::unlink(temp.c_str());
         return false;
     }
-    return syncFolder(target.parent_path());
+    return !faulted(ReplaceStep::FlushFolder) && syncFolder(target.parent_path());
 }
 
-// A folder of the store: it must be ours and writable by nobody else. The store folder itself
-// may be reached through a link the user set up; inside the store nothing is a link.
+// The name replaceFile gives the temporary file of a key file.
+bool isTemporaryName(std::string_view name) {
+    const std::string prefix = std::string(kValuesFileName) + std::string(kTemporaryInfix);
+    if (name.size() != prefix.size() + kTemporarySuffixLength ||
+        name.substr(0, prefix.size()) != prefix) {
+        return false;
+    }
+    return std::all_of(
+        name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        });
+}
+
+// Removes the temporary key files a writer left in a key's folder when it was killed before its
+// rename. Runs under the store's lock, so no writer of the store is using one. Only regular files
+// of ours with the store's temporary name go; what cannot be removed stays, unread.
+void removeLeftTemporaries(const fs::path& keyDir) {
+    DIR* listing = ::opendir(keyDir.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    const int dirFd = ::dirfd(listing);
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!isTemporaryName(entry->d_name)) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode) && info.st_uid == ::geteuid()) {
+            ::unlinkat(dirFd, entry->d_name, 0);
+        }
+    }
+    ::closedir(listing);
+}
+
+// A folder of the store: it must be ours, and nobody else may write it. One that others could
+// write (made by an earlier build under a mask such as 002) is made private rather than refused;
+// one of another user is refused. The store folder itself may be reached through a link the user
+// set up; inside the store nothing is a link.
 StoreStatus checkFolder(const fs::path& dir, bool followLink) {
     struct stat info {};
     if ((followLink ? ::stat(dir.c_str(), &info) : ::lstat(dir.c_str(), &info)) != 0) {
@@ -261,8 +327,26 @@ StoreStatus checkFolder(const fs::path& dir, bool followLink) {
     if (!S_ISDIR(info.st_mode)) {
         return StoreStatus::Unreadable;
     }
-    bool privateToUs = info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-    return privateToUs ? StoreStatus::Ok : StoreStatus::Unsafe;
+    if (info.st_uid != ::geteuid()) {
+        return StoreStatus::Unsafe;
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) == 0) {
+        return StoreStatus::Ok;
+    }
+    // Through a descriptor of the very folder that was checked, so that nothing put in its place
+    // meanwhile is changed instead.
+    FileDescriptor fd(
+        ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW)));
+    if (!fd.valid()) {
+        return statusOfErrno(errno) == StoreStatus::Denied ? StoreStatus::Denied
+                                                           : StoreStatus::Unsafe;
+    }
+    struct stat opened {};
+    if (::fstat(fd.get(), &opened) != 0 || opened.st_dev != info.st_dev ||
+        opened.st_ino != info.st_ino || opened.st_uid != ::geteuid()) {
+        return StoreStatus::Unsafe;
+    }
+    return ::fchmod(fd.get(), 0700) == 0 ? StoreStatus::Ok : statusOfErrno(errno);
 }
 
 // Makes a missing folder private; an existing one must pass checkFolder.
@@ -342,6 +426,10 @@ StoreStatus readKeyFile(const fs::path& file, std::vector<RegistryValue>& values
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return StoreStatus::Unreadable;
     }
+    // A file of another user in a key's folder was planted while the folder was open to others.
+    if (info.st_uid != ::geteuid()) {
+        return StoreStatus::Unsafe;
+    }
     if (static_cast<std::uintmax_t>(info.st_size) > kMaxKeyFileSize) {
         return StoreStatus::TooLarge;
     }
@@ -372,7 +460,8 @@ StoreStatus readKeyFile(const fs::path& file, std::vector<RegistryValue>& values
 
 // The store's advisory lock, held from construction to destruction; closing the descriptor
 // lets it go on every way out. Each holder opens the file anew, so threads exclude each other
-// as well as processes.
+// as well as processes. The wait is bounded: a holder that keeps the lock longer (a stopped
+// session) makes the call fail instead of hanging the host.
 class StoreLock {
 public:
     explicit StoreLock(const fs::path& store)
@@ -383,10 +472,28 @@ public:
                                                                   : StoreStatus::WriteFailed;
             return;
         }
-        while (::flock(fd_.get(), LOCK_EX) != 0) {
-            if (errno != EINTR) {
+        // Made under a mask that took owner bits away, the file could not be opened again.
+        struct stat info {};
+        if (::fstat(fd_.get(), &info) == 0 && info.st_uid == ::geteuid() &&
+            (info.st_mode & 07777) != 0600) {
+            // Only later opens need it; a failure shows there as a refused open.
+            (void)::fchmod(fd_.get(), 0600);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + kStoreLockWait;
+        auto pause = std::chrono::milliseconds(1);
+        while (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EWOULDBLOCK) {
                 return;
             }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                status_ = StoreStatus::LockTimeout;
+                return;
+            }
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::milliseconds(16));
         }
         status_ = StoreStatus::Ok;
     }
@@ -409,6 +516,10 @@ StoreStatus underStoreLock(bool make, const std::function<StoreStatus(const fs::
 }
 
 } // namespace
+
+void setReplaceFaultForTesting(std::function<bool(ReplaceStep)> fail) {
+    g_replaceFault = std::move(fail);
+}
 
 std::optional<fs::path> registryStoreDirectory() {
     if (const char* dir = std::getenv("TARVELO_REGISTRY_DIR"); dir != nullptr && *dir != '\0') {
@@ -478,7 +589,10 @@ StoreStatus keyState(const StoreKey& key) {
     if (::lstat((dir / kValuesFileName).c_str(), &info) != 0) {
         return statusOfErrno(errno);
     }
-    return S_ISREG(info.st_mode) ? StoreStatus::Ok : StoreStatus::Unreadable;
+    if (!S_ISREG(info.st_mode)) {
+        return StoreStatus::Unreadable;
+    }
+    return info.st_uid == ::geteuid() ? StoreStatus::Ok : StoreStatus::Unsafe;
 }
 
 StoreStatus createKey(const StoreKey& key, bool& created) {
@@ -505,6 +619,7 @@ StoreStatus createKey(const StoreKey& key, bool& created) {
             if (errno != ENOENT) {
                 return statusOfErrno(errno);
             }
+            removeLeftTemporaries(dir);
             if (!replaceFile(file, serializeValues({}))) {
                 return StoreStatus::WriteFailed;
             }
@@ -551,6 +666,7 @@ StoreStatus updateValues(const StoreKey& key,
         if (bytes.size() > kMaxKeyFileSize) {
             return StoreStatus::TooLarge;
         }
+        removeLeftTemporaries(dir);
         return replaceFile(dir / kValuesFileName, bytes) ? StoreStatus::Ok
                                                          : StoreStatus::WriteFailed;
     });

@@ -2,10 +2,11 @@
 //
 // Location: $TARVELO_REGISTRY_DIR, else $XDG_CONFIG_HOME/tarvelo-registry, else
 // $HOME/.config/tarvelo-registry, else the same below the home folder of the user's account;
-// read anew on every call, so a test can point it elsewhere. The store folder and every folder in
-// it must belong to the effective user and be writable by nobody else: another user who could
-// make or change them could plant values, such as the program the plug-in starts. Folders the
-// store makes are private (0700).
+// read anew on every call, so a test can point it elsewhere. The store folder, every folder in it
+// and every key file must belong to the effective user: another user who could make or change them
+// could plant values, such as the program the plug-in starts. A folder of the user's that others
+// could write (made by an earlier build under a mask such as 002) is made private, not refused.
+// Folders the store makes are private (0700) and its files 0600, whatever the process's mask.
 // Inside: one directory per root ("HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", ...), below it one
 // directory per key component, and in each key's directory the file ".values" that holds the
 // key's values. A key exists when its ".values" file does. Key and value names compare with ASCII
@@ -18,9 +19,13 @@
 // key with no values; a file that cannot be read at all is an error, so that no write replaces
 // values it never saw. Files are replaced whole: written to a temporary file beside them, flushed
 // to disk, renamed, and the folder flushed. Every change runs under an advisory lock on the
-// store's file ".lock", so that writers in several processes never drop each other's values.
+// store's file ".lock", so that writers in several processes never drop each other's values. A
+// writer waits at most kStoreLockWait for it, then the call fails (LockTimeout): a session stopped
+// while it holds the lock never hangs another. Under the lock, a write first removes the temporary
+// files that killed writers left in the key's folder.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -53,10 +58,21 @@ enum class StoreStatus {
     Unreadable,  // something else stands where the key's file or folder belongs, or an I/O error
     TooLarge,    // the key's file is, or would become, larger than kMaxKeyFileSize
     WriteFailed, // the key's file could not be replaced or flushed to disk
+    LockTimeout, // another writer held the store's lock for longer than kStoreLockWait
 };
 
 // The largest key file that is read, and so the largest that is written.
 inline constexpr std::uintmax_t kMaxKeyFileSize = 64u * 1024u * 1024u;
+
+// How long a writer waits for the store's lock.
+inline constexpr std::chrono::milliseconds kStoreLockWait{5000};
+
+// The steps of replacing a key's file.
+enum class ReplaceStep { Write, FlushFile, CloseFile, Rename, FlushFolder };
+
+// Tests only: asked before each step of every file replacement; true makes that step fail as a
+// failing disk would (EIO). An empty function removes the hook.
+void setReplaceFaultForTesting(std::function<bool(ReplaceStep)> fail);
 
 // No value when none of the variables names a folder and the account has no home folder.
 std::optional<std::filesystem::path> registryStoreDirectory();

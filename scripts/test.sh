@@ -7,7 +7,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 "$root/scripts/setup.sh" "$kind"
-cmake --preset "$kind" >/dev/null
+# TARVELO_WARNINGS_AS_ERRORS=ON in the environment makes any compiler warning an error (CI).
+cmake --preset "$kind" -DTARVELO_WARNINGS_AS_ERRORS="${TARVELO_WARNINGS_AS_ERRORS:-OFF}" >/dev/null
 cmake --build --preset "$kind"
 
 if [ "$kind" = windows ]; then

@@ -116,7 +116,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments, std::o
     };
     add("--module", o.module, "FILE",
         "the plug-in module to start; may also be the first plain argument\n"
-        "default: TarveloGateway beside hostsim, else in the build's plugin folder");
+        "default: TarveloGateway beside hostsim, else in " HOSTSIM_MODULE_DIR_FROM_PROGRAM
+        " from\nhostsim's folder (installed), else in the build's plugin folder");
     add("--scene", o.scene, "FILE",
         "the models of the host session (host/SceneFormat.md)\n"
         "default: the built-in examples/gearbox-assembly.json");
@@ -134,7 +135,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments, std::o
 #endif
     add("--text-root", o.textRoot, "DIR",
         "the application's text root: text/TarveloMessages.txt, text/resource/\n"
-        "default: the repository's resources folder");
+        "default: " HOSTSIM_TEXT_ROOT_FROM_PROGRAM " from hostsim's folder (installed), else the\n"
+        "build's link to the repository's resources folder");
 #if defined(_WIN32)
     add("--tarvelo-dir", o.tarveloDir, "DIR",
         "before the module starts, writes DIR as the machine-wide \"Path\" under\n"

@@ -18,6 +18,9 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <cerrno>
+#include <sys/stat.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -52,17 +55,41 @@ fs::path programDirectory(const std::string& argv0) {
 #endif
 }
 
-// The module beside hostsim, else the one in the build's plugin folder.
+// Where an installed hostsim finds the module and the text root, relative to its own folder
+// (cmake/Install.cmake gives the layout). The build tree has the module in its plugin folder
+// and the repository's resources linked as its folder "resources".
+#if !defined(HOSTSIM_MODULE_DIR_FROM_PROGRAM) || !defined(HOSTSIM_TEXT_ROOT_FROM_PROGRAM)
+#error "the install layout (cmake/Install.cmake) defines where hostsim finds its files"
+#endif
+
+// The module beside hostsim, else where it is installed, else in the build's plugin folder.
 fs::path defaultModule(const std::string& argv0) {
     fs::path dir = programDirectory(argv0);
     for (const fs::path& candidate :
-         {dir / kModuleFile, dir.parent_path() / "plugin" / kModuleFile}) {
+         {dir / kModuleFile,
+          (dir / pathFromUtf8(HOSTSIM_MODULE_DIR_FROM_PROGRAM) / kModuleFile).lexically_normal(),
+          dir.parent_path() / "plugin" / kModuleFile}) {
         std::error_code ec;
         if (fs::is_regular_file(candidate, ec)) {
             return candidate;
         }
     }
     return dir / kModuleFile;
+}
+
+// The installed text root, else the build's; when neither is there, the installed one, which
+// then is refused as no folder.
+fs::path defaultTextRoot(const std::string& argv0) {
+    fs::path dir = programDirectory(argv0);
+    const fs::path installed =
+        (dir / pathFromUtf8(HOSTSIM_TEXT_ROOT_FROM_PROGRAM)).lexically_normal();
+    for (const fs::path& candidate : {installed, dir.parent_path() / "resources"}) {
+        std::error_code ec;
+        if (fs::is_directory(candidate, ec)) {
+            return candidate;
+        }
+    }
+    return installed;
 }
 
 fs::path freshDirectory(const std::string& label) {
@@ -104,6 +131,27 @@ std::set<fs::path> entries(const fs::path& dir) {
 }
 
 #if !defined(_WIN32)
+// The registry store's folder, made when missing. The store refuses folders of another user and
+// makes its own private: so is every folder made here (0700), whatever the process's mask.
+std::optional<std::string> makePrivateFolder(const fs::path& dir) {
+    fs::path partial;
+    for (const fs::path& part : dir.lexically_normal()) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), 0700) == 0) {
+            if (::chmod(partial.c_str(), 0700) != 0) {
+                return std::error_code(errno, std::generic_category()).message();
+            }
+        } else if (errno != EEXIST) {
+            return std::error_code(errno, std::generic_category()).message();
+        }
+    }
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        return ec ? ec.message() : std::string("it is no folder");
+    }
+    return std::nullopt;
+}
+
 // The registry store the platform layer uses during the run; the previous setting comes back.
 class RegistryLocation {
 public:
@@ -184,15 +232,16 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
     const Options& o = *parsed.options;
 
     Session session;
-    if (!o.textRoot.empty()) {
-        fs::path root = fullPath(pathFromUtf8(o.textRoot));
+    const fs::path textRoot =
+        o.textRoot.empty() ? defaultTextRoot(argv0) : fullPath(pathFromUtf8(o.textRoot));
+    {
         std::error_code ec;
-        if (!fs::is_directory(root, ec)) {
-            err << "hostsim: the text root " << utf8Path(root) << " is no folder"
+        if (!fs::is_directory(textRoot, ec)) {
+            err << "hostsim: the text root " << utf8Path(textRoot) << " is no folder"
                 << (ec ? ": " + ec.message() : std::string()) << '\n';
             return ExitStatus::BadTextRoot;
         }
-        session.textRoot = widePath(root);
+        session.textRoot = widePath(textRoot);
     }
 
     const fs::path module =
@@ -270,7 +319,7 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
         }
     } else {
         registryDir = fullPath(pathFromUtf8(o.registry));
-        if (std::optional<std::string> why = makeFolder(registryDir)) {
+        if (std::optional<std::string> why = makePrivateFolder(registryDir)) {
             err << "hostsim: the registry store " << utf8Path(registryDir)
                 << " cannot be made: " << *why << '\n';
             return ExitStatus::SetupFailed;
@@ -289,6 +338,7 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
     }
 
     out << "module " << utf8Path(module) << '\n';
+    out << "text root " << utf8Path(textRoot) << '\n';
     out << "scene " << (o.scene.empty() ? HostsimDefaults::kSceneName : o.scene) << '\n';
     out << "session " << (o.session.empty() ? HostsimDefaults::kSessionName : o.session) << '\n';
     out << "working directory " << utf8Path(workingDirectory) << '\n';

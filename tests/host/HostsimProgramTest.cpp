@@ -235,9 +235,11 @@ TEST_F(HostsimProgramTest, TheExitStatusTellsHowTheSessionEnded) {
 // goes through the program's own function in this process, which lets the test step in.
 TEST_F(HostsimProgramTest, AFailedRemovalAfterAFailedStartIsAFailedExport) {
     const fs::path work = folder("held");
+    // In this process hostsim's own folder is the test's: module and text root are named.
     std::vector<std::string> arguments = {
-        "hostsim",      "--module",      utf8Path(kModule),        "--workdir",
-        utf8Path(work), "--tarvelo-dir", utf8Path(folder("empty"))};
+        "hostsim",           "--module",      utf8Path(kModule),         "--workdir",
+        utf8Path(work),      "--tarvelo-dir", utf8Path(folder("empty")), "--text-root",
+        utf8Path(kResources)};
 #if !defined(_WIN32)
     arguments.insert(arguments.end(), {"--registry", utf8Path(sandbox.storeDirectory())});
 #endif

@@ -1,11 +1,16 @@
 #include "RegistryStore.h"
+#include "FileSizeLimit.h"
 #include "OpenHandles.h"
 #include "Win32Api.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,8 +20,10 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -144,6 +151,25 @@ protected:
 
     fs::path keyFile(const char* relative) const {
         return dir / "HKEY_CURRENT_USER" / relative / ".values";
+    }
+
+    // The names in a folder that start like the store's temporary key files.
+    static std::vector<std::string> temporariesIn(const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            std::string name = entry.path().filename().string();
+            if (name.rfind(".values.tmp", 0) == 0) {
+                names.push_back(name);
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static mode_t modeOf(const fs::path& path) {
+        struct stat info {};
+        EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+        return info.st_mode & 07777;
     }
 
     fs::path dir;
@@ -335,7 +361,8 @@ TEST_F(RegistryStore, CorruptKeyFileReadsAsNoValuesAndIsRepairedByTheNextWrite) 
 TEST_F(RegistryStore, WritesReplaceTheFileWhole) {
     HKEY key = create(L"K");
     ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
-    // A temporary file left by an interrupted write is not part of the key.
+    // A temporary file left by an interrupted write is not part of the key; the key's next write
+    // removes it.
     writeFile(keyFile("k").string() + ".tmp.abcdef", {1, 2, 3});
 
     // One thread rewrites the value between two lengths while another reads it: every read
@@ -373,11 +400,7 @@ TEST_F(RegistryStore, WritesReplaceTheFileWhole) {
     EXPECT_EQ(bad, 0);
     EXPECT_GT(reads, 0);
 
-    std::size_t temporaries = 0;
-    for (const auto& entry : fs::directory_iterator(keyFile("k").parent_path())) {
-        temporaries += entry.path().filename().string().rfind(".values.tmp.", 0) == 0;
-    }
-    EXPECT_EQ(temporaries, 1u); // only the one planted above
+    EXPECT_EQ(temporariesIn(keyFile("k").parent_path()), std::vector<std::string>{});
     DWORD size = 0;
     EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     RegCloseKey(key);
@@ -569,37 +592,96 @@ TEST_F(RegistryStore, WriteBeyondWhatTheReaderAcceptsIsRefused) {
     RegCloseKey(key);
 }
 
-TEST_F(RegistryStore, FolderOthersCanWriteIsRefused) {
+TEST_F(RegistryStore, FolderOfOursThatOthersCouldWriteIsMadePrivate) {
+    // Such folders come from an earlier build under a mask such as 002: their values stay usable.
     struct Case {
         const char* label;
-        const char* folder; // below the store folder
+        std::vector<const char*> folders; // below the store folder
         fs::perms mode;
     };
     using fs::perms;
     const Case cases[] = {
-        {"StoreWritableByAll", "", perms::all},
-        {"StoreWritableByGroup", "", perms::owner_all | perms::group_write},
-        {"RootWritableByOthers", "HKEY_CURRENT_USER", perms::owner_all | perms::others_write},
-        {"KeyFolderWritableByGroup", "HKEY_CURRENT_USER/k", perms::owner_all | perms::group_all},
+        {"StoreWritableByAll", {""}, perms::all},
+        {"StoreWritableByGroup", {""}, perms::owner_all | perms::group_write},
+        {"RootWritableByOthers", {"HKEY_CURRENT_USER"}, perms::owner_all | perms::others_write},
+        {"KeyFolderWritableByGroup", {"HKEY_CURRENT_USER/k"}, perms::owner_all | perms::group_all},
+        {"WholeStoreOfAnEarlierBuild",
+         {"", "HKEY_CURRENT_USER", "HKEY_CURRENT_USER/k"},
+         perms::owner_all | perms::group_all | perms::others_read | perms::others_exec},
     };
     HKEY key = create(L"K");
     ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
-    const std::vector<unsigned char> before = readFile(keyFile("k"));
+    auto spoil = [&](const Case& c) {
+        for (const char* folder : c.folders) {
+            fs::permissions(dir / folder, c.mode);
+        }
+    };
+    auto allPrivate = [&](const Case& c) {
+        for (const char* folder : c.folders) {
+            EXPECT_EQ(modeOf(dir / folder), 0700u) << folder;
+        }
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        fs::permissions(dir / c.folder, c.mode);
+        // A read makes them private and reads the value.
+        spoil(c);
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        EXPECT_EQ(
+            RegQueryValueExW(key, L"A", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+            ERROR_SUCCESS);
+        EXPECT_EQ(value, 1u);
+        allPrivate(c);
+
+        // So does an open, and a write.
+        spoil(c);
+        HKEY other = nullptr;
+        EXPECT_EQ(open(L"K", KEY_READ, other), ERROR_SUCCESS);
+        RegCloseKey(other);
+        allPrivate(c);
+        spoil(c);
+        EXPECT_EQ(setDword(key, L"B", 2), ERROR_SUCCESS);
+        allPrivate(c);
+        EXPECT_EQ(RegQueryValueExW(key, L"B", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    }
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryStore, FolderOrKeyFileOfAnotherUserIsRefusedAndLeftAlone) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a folder or file to another user";
+    }
+    HKEY key = create(L"K");
+    ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
+    const fs::path keyDir = dir / "HKEY_CURRENT_USER" / "k";
+    const std::vector<unsigned char> before = readFile(keyFile("k"));
+    struct Case {
+        const char* label;
+        fs::path path;
+        mode_t mode;
+    };
+    const Case cases[] = {
+        {"KeyFolderOfAnotherUser", keyDir, 0700},
+        {"KeyFolderOfAnotherUserWritableByAll", keyDir, 0777},
+        {"RootFolderOfAnotherUserWritableByGroup", dir / "HKEY_CURRENT_USER", 0770},
+        {"KeyFileOfAnotherUser", keyFile("k"), 0600},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_EQ(::chown(c.path.c_str(), kOtherUser, kOtherUser), 0);
+        ASSERT_EQ(::chmod(c.path.c_str(), c.mode), 0);
         HKEY other = nullptr;
         EXPECT_EQ(open(L"K", KEY_READ, other), ERROR_ACCESS_DENIED);
-        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"K\\New", 0, nullptr, 0, KEY_WRITE, nullptr,
-                                  &other, nullptr),
-                  ERROR_ACCESS_DENIED);
         DWORD size = 0;
         EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size),
                   ERROR_ACCESS_DENIED);
         EXPECT_EQ(setDword(key, L"B", 2), ERROR_ACCESS_DENIED);
+        // Not made private: the folder is not ours to change.
+        EXPECT_EQ(modeOf(c.path), c.mode);
+        EXPECT_EQ(temporariesIn(keyDir), std::vector<std::string>{});
 
-        fs::permissions(dir / c.folder, perms::owner_all);
-        EXPECT_FALSE(fs::exists(dir / "HKEY_CURRENT_USER" / "k" / "new"));
+        ASSERT_EQ(::chown(c.path.c_str(), 0, 0), 0);
+        ASSERT_EQ(::chmod(c.path.c_str(), fs::is_directory(c.path) ? 0700 : 0600), 0);
         EXPECT_EQ(readFile(keyFile("k")), before);
         EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     }
@@ -663,33 +745,377 @@ TEST_F(RegistryStore, WithoutAFolderToUseTheFunctionsAnswerAnError) {
     EXPECT_EQ(child.results(), (std::vector<LSTATUS>{ERROR_PATH_NOT_FOUND, ERROR_PATH_NOT_FOUND}));
 }
 
-TEST_F(RegistryStore, FoldersTheStoreMakesArePrivate) {
-    const fs::path store = dir / "made" / "store";
-    ::setenv("TARVELO_REGISTRY_DIR", store.c_str(), 1);
-    // A mask that takes nothing away: the modes are the store's own.
-    mode_t mask = ::umask(0);
-    HKEY key = nullptr;
-    LSTATUS created = RegCreateKeyExW(HKEY_CURRENT_USER, L"A\\B", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                      nullptr, &key, nullptr);
-    LSTATUS written = created == ERROR_SUCCESS ? setDword(key, L"V", 1) : created;
-    ::umask(mask);
-    ASSERT_EQ(created, ERROR_SUCCESS);
-    EXPECT_EQ(written, ERROR_SUCCESS);
-    RegCloseKey(key);
+TEST_F(RegistryStore, FoldersAndFilesTheStoreMakesArePrivateWhateverTheMask) {
+    // 0: a mask that takes nothing away; 002 and 022: common ones; 0277 takes owner bits too.
+    for (mode_t mask : {0000, 0002, 0022, 0277}) {
+        SCOPED_TRACE("umask " + std::to_string(mask));
+        const fs::path made = dir / ("made-" + std::to_string(mask));
+        const fs::path store = made / "store";
+        ::setenv("TARVELO_REGISTRY_DIR", store.c_str(), 1);
+        mode_t previous = ::umask(mask);
+        HKEY key = nullptr;
+        LSTATUS created = RegCreateKeyExW(HKEY_CURRENT_USER, L"A\\B", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                          nullptr, &key, nullptr);
+        LSTATUS written = created == ERROR_SUCCESS ? setDword(key, L"V", 1) : created;
+        LSTATUS rootWritten = setDword(HKEY_CURRENT_USER, L"R", 1);
+        ::umask(previous);
+        ASSERT_EQ(created, ERROR_SUCCESS);
+        EXPECT_EQ(written, ERROR_SUCCESS);
+        EXPECT_EQ(rootWritten, ERROR_SUCCESS);
+        RegCloseKey(key);
 
-    auto mode = [](const fs::path& path) {
-        struct stat info {};
-        EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
-        return info.st_mode & 07777;
+        const fs::path root = store / "HKEY_CURRENT_USER";
+        for (const fs::path& folder : {made, store, root, root / "a", root / "a" / "b"}) {
+            EXPECT_EQ(modeOf(folder), 0700u) << folder;
+        }
+        for (const fs::path& file : {root / ".values", root / "a" / ".values",
+                                     root / "a" / "b" / ".values", store / ".lock"}) {
+            EXPECT_EQ(modeOf(file), 0600u) << file;
+        }
+    }
+    ::setenv("TARVELO_REGISTRY_DIR", dir.c_str(), 1);
+}
+
+TEST_F(RegistryStore, NamesFoldOnlyTheLettersAToZ) {
+    // Windows compares names without case: the folded range is A-Z, and the characters just
+    // outside it ('@' before 'A', '[' after 'Z') stay apart from their neighbours 32 above.
+    struct Case {
+        const wchar_t* written;
+        const wchar_t* asked;
+        bool same;
     };
-    const fs::path root = store / "HKEY_CURRENT_USER";
-    for (const fs::path& folder : {dir / "made", store, root, root / "a", root / "a" / "b"}) {
-        EXPECT_EQ(mode(folder), 0700u) << folder;
+    const Case cases[] = {
+        {L"Z", L"z", true},  {L"z", L"Z", true},     {L"A", L"a", true},
+        {L"a", L"A", true},  {L"xZy", L"XzY", true}, {L"[", L"{", false},
+        {L"{", L"[", false}, {L"@", L"`", false},    {L"`", L"@", false},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        auto ascii = [](const wchar_t* text) {
+            return std::string(text, text + std::wcslen(text));
+        };
+        SCOPED_TRACE(ascii(c.written) + " / " + ascii(c.asked));
+        const std::wstring keyName = L"V" + std::to_wstring(++number);
+        HKEY key = create(keyName.c_str());
+        ASSERT_EQ(setDword(key, c.written, 7), ERROR_SUCCESS);
+        DWORD size = 0;
+        EXPECT_EQ(RegQueryValueExW(key, c.asked, nullptr, nullptr, nullptr, &size),
+                  c.same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        // A write under the other name replaces the value or adds a second one.
+        ASSERT_EQ(setDword(key, c.asked, 8), ERROR_SUCCESS);
+        RegCloseKey(key);
+        std::u16string folded = Platform::foldName(std::u16string(keyName.begin(), keyName.end()));
+        EXPECT_EQ(storedValues({"HKEY_CURRENT_USER", {folded}}).size(), c.same ? 1u : 2u);
+
+        // Key names fold the same way.
+        const std::wstring written = L"K" + std::to_wstring(number) + L"\\" + c.written;
+        const std::wstring asked = L"K" + std::to_wstring(number) + L"\\" + c.asked;
+        RegCloseKey(create(written.c_str()));
+        HKEY opened = nullptr;
+        LSTATUS rc = open(asked.c_str(), KEY_READ, opened);
+        EXPECT_EQ(rc, c.same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        if (rc == ERROR_SUCCESS) {
+            RegCloseKey(opened);
+        }
+
+        // Two values whose names fold alike make a key file corrupt; others are two values.
+        std::vector<Platform::RegistryValue> pair = {
+            {std::u16string(c.written, c.written + std::wcslen(c.written)), REG_DWORD, {1}},
+            {std::u16string(c.asked, c.asked + std::wcslen(c.asked)), REG_DWORD, {2}}};
+        auto parsed = Platform::parseValues(Platform::serializeValues(pair));
+        EXPECT_EQ(parsed.has_value(), !c.same);
     }
-    for (const fs::path& file :
-         {root / "a" / ".values", root / "a" / "b" / ".values", store / ".lock"}) {
-        EXPECT_EQ(mode(file), 0600u) << file;
+}
+
+// A replacement that fails at any step before its rename leaves the key file as it was and no
+// temporary file beside it; one that fails flushing the folder after the rename says so.
+TEST_F(RegistryStore, AFailedReplacementKeepsTheOldFileAndLeavesNoTemporary) {
+    using Platform::ReplaceStep;
+    struct Case {
+        const char* label;
+        ReplaceStep step;
+        bool renamed;
+    };
+    const Case cases[] = {
+        {"Write", ReplaceStep::Write, false},
+        {"FlushFile", ReplaceStep::FlushFile, false},
+        {"CloseFile", ReplaceStep::CloseFile, false},
+        {"Rename", ReplaceStep::Rename, false},
+        {"FlushFolder", ReplaceStep::FlushFolder, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        HKEY key = create(L"K");
+        ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
+        ASSERT_EQ(setDword(key, L"B", 0), ERROR_SUCCESS);
+        const std::vector<unsigned char> before = readFile(keyFile("k"));
+
+        std::vector<ReplaceStep> seen;
+        Platform::setReplaceFaultForTesting([&](ReplaceStep step) {
+            seen.push_back(step);
+            return step == c.step;
+        });
+        LSTATUS set = setDword(key, L"B", 2);
+        HKEY created = nullptr;
+        LSTATUS create = RegCreateKeyExW(HKEY_CURRENT_USER, L"K\\New", 0, nullptr, 0, KEY_WRITE,
+                                         nullptr, &created, nullptr);
+        Platform::setReplaceFaultForTesting({});
+        EXPECT_EQ(set, ERROR_REGISTRY_IO_FAILED);
+        EXPECT_EQ(create, ERROR_REGISTRY_IO_FAILED);
+        // The step was reached, and nothing was renamed after a failure before the rename.
+        EXPECT_NE(std::find(seen.begin(), seen.end(), c.step), seen.end());
+        if (c.step < ReplaceStep::Rename) {
+            EXPECT_EQ(std::count(seen.begin(), seen.end(), ReplaceStep::Rename), 0);
+        }
+        if (!c.renamed) {
+            EXPECT_EQ(std::count(seen.begin(), seen.end(), ReplaceStep::FlushFolder), 0);
+        }
+
+        EXPECT_EQ(temporariesIn(keyFile("k").parent_path()), std::vector<std::string>{});
+        EXPECT_EQ(temporariesIn(keyFile("k").parent_path() / "new"), std::vector<std::string>{});
+        DWORD value = 9;
+        DWORD size = sizeof value;
+        EXPECT_EQ(
+            RegQueryValueExW(key, L"B", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+            ERROR_SUCCESS);
+        if (c.renamed) {
+            // The new file is in place, whole; only its folder entry may not be on disk yet.
+            EXPECT_EQ(value, 2u);
+            EXPECT_NE(readFile(keyFile("k")), before);
+        } else {
+            EXPECT_EQ(value, 0u);
+            EXPECT_EQ(readFile(keyFile("k")), before);
+            HKEY absent = nullptr;
+            EXPECT_EQ(open(L"K\\New", KEY_READ, absent), ERROR_FILE_NOT_FOUND);
+        }
+        if (create == ERROR_SUCCESS) {
+            RegCloseKey(created);
+        }
+        RegCloseKey(key);
+        fs::remove_all(dir / "HKEY_CURRENT_USER" / "k");
     }
+}
+
+TEST_F(RegistryStore, AWriteThatTheDiskRefusesKeepsTheOldFileAndLeavesNoTemporary) {
+    HKEY key = create(L"K");
+    ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
+    const std::vector<unsigned char> before = readFile(keyFile("k"));
+    const std::vector<BYTE> data(8192, 0x5A);
+    LSTATUS rc = ERROR_SUCCESS;
+    {
+        // Room for the old file, not for the new one: the write stops part way.
+        TvlTest::FileSizeLimit full(4096);
+        rc = RegSetValueExW(key, L"B", 0, REG_BINARY, data.data(), static_cast<DWORD>(data.size()));
+    }
+    EXPECT_EQ(rc, ERROR_REGISTRY_IO_FAILED);
+    EXPECT_EQ(readFile(keyFile("k")), before);
+    EXPECT_EQ(temporariesIn(keyFile("k").parent_path()), std::vector<std::string>{});
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key, L"B", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    // With room again the same write goes through.
+    EXPECT_EQ(
+        RegSetValueExW(key, L"B", 0, REG_BINARY, data.data(), static_cast<DWORD>(data.size())),
+        ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// Another process that holds the store's lock: it takes the lock, says so, then stops as a
+// suspended session would (or lets go after a while).
+class LockHolder {
+public:
+    LockHolder(const fs::path& store, std::optional<std::chrono::milliseconds> releaseAfter) {
+        int ready[2] = {-1, -1};
+        if (::pipe(ready) != 0) {
+            ADD_FAILURE() << "no pipe";
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            int fd = ::open((store / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            bool locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+            char byte = locked ? 1 : 0;
+            (void)!::write(ready[1], &byte, 1);
+            if (!locked) {
+                ::_exit(1);
+            }
+            if (releaseAfter) {
+                std::this_thread::sleep_for(*releaseAfter);
+                ::_exit(0);
+            }
+            ::raise(SIGSTOP);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        char byte = 0;
+        ready_ = pid_ > 0 && ::read(ready[0], &byte, 1) == 1 && byte == 1;
+        ::close(ready[0]);
+    }
+    ~LockHolder() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+        }
+    }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    bool ready() const { return ready_; }
+
+private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+// Runs a registry call in a child process (that a hang cannot stop the test) and hands back its
+// code and how long it took in milliseconds.
+std::vector<LSTATUS> timedCall(const std::function<LSTATUS()>& call) {
+    ChildProcess child(std::nullopt, [&] {
+        ::alarm(60);
+        auto start = std::chrono::steady_clock::now();
+        LSTATUS rc = call();
+        auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        return std::vector<LSTATUS>{rc, static_cast<LSTATUS>(took.count())};
+    });
+    return child.results();
+}
+
+TEST_F(RegistryStore, AWriterThatCannotGetTheLockFailsAfterTheBoundInsteadOfHanging) {
+    HKEY key = create(L"K");
+    ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
+    const std::vector<unsigned char> before = readFile(keyFile("k"));
+    {
+        LockHolder stopped(dir, std::nullopt);
+        ASSERT_TRUE(stopped.ready());
+        // A set and the creation of a key both wait for the lock, at once in two processes.
+        std::vector<LSTATUS> set, created;
+        std::thread other([&] {
+            created = timedCall([&] {
+                HKEY sub = nullptr;
+                return RegCreateKeyExW(HKEY_CURRENT_USER, L"K\\New", 0, nullptr, 0, KEY_WRITE,
+                                       nullptr, &sub, nullptr);
+            });
+        });
+        set = timedCall([&] { return setDword(key, L"A", 2); });
+        other.join();
+        const long bound = static_cast<long>(Platform::kStoreLockWait.count());
+        for (const auto* result : {&set, &created}) {
+            ASSERT_EQ(result->size(), 2u);
+            EXPECT_EQ((*result)[0], ERROR_LOCK_VIOLATION);
+            EXPECT_GE((*result)[1], bound);
+            EXPECT_LT((*result)[1], bound + 3000);
+        }
+        // Readers take no lock: they answer at once.
+        std::vector<LSTATUS> read = timedCall([&] {
+            DWORD size = 0;
+            return RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size);
+        });
+        ASSERT_EQ(read.size(), 2u);
+        EXPECT_EQ(read[0], ERROR_SUCCESS);
+        EXPECT_LT(read[1], 1000);
+        EXPECT_EQ(readFile(keyFile("k")), before);
+        EXPECT_FALSE(fs::exists(dir / "HKEY_CURRENT_USER" / "k" / "new"));
+    }
+    // The stopped session ended: the lock is free again.
+    EXPECT_EQ(setDword(key, L"A", 2), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryStore, AWriterWaitsForALockReleasedWithinTheBound) {
+    HKEY key = create(L"K");
+    ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
+    LockHolder brief(dir, std::chrono::milliseconds(700));
+    ASSERT_TRUE(brief.ready());
+    std::vector<LSTATUS> set = timedCall([&] { return setDword(key, L"A", 2); });
+    ASSERT_EQ(set.size(), 2u);
+    EXPECT_EQ(set[0], ERROR_SUCCESS);
+    EXPECT_GE(set[1], 500);
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(value, 2u);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryStore, AWriteRemovesWhatAKilledWriterOfTheSameKeyLeft) {
+    HKEY key = create(L"K");
+    ASSERT_EQ(setDword(key, L"A", 1), ERROR_SUCCESS);
+    RegCloseKey(create(L"K\\Sub"));
+    const fs::path keyDir = keyFile("k").parent_path();
+    const fs::path subDir = keyDir / "sub";
+
+    // A writer killed after writing its temporary file, before the rename.
+    for (const wchar_t* path : {L"K", L"K\\Sub"}) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            Platform::setReplaceFaultForTesting([](Platform::ReplaceStep step) {
+                if (step == Platform::ReplaceStep::Rename) {
+                    ::raise(SIGKILL);
+                }
+                return false;
+            });
+            HKEY own = nullptr;
+            if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_WRITE, &own) == ERROR_SUCCESS) {
+                setDword(own, L"A", 2);
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    }
+    const std::vector<std::string> leftInKey = temporariesIn(keyDir);
+    ASSERT_EQ(leftInKey.size(), 1u);
+    ASSERT_EQ(temporariesIn(subDir).size(), 1u);
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(value, 1u);
+
+    // Beside it, names that only look alike, and what is no file of ours.
+    const std::vector<std::string> kept = {
+        ".values.tmp.Ab3xY",  ".values.tmp.Ab3xYz9", ".values.tmp.Ab3x-z", ".values.tmp.Ab3x.z",
+        "values.tmp.Ab3xYz",  ".values.tmq.Ab3xYz",  ".values.tmpAb3xYzz", ".Values.tmp.Ab3xYz",
+        ".values.tmp.DIRxyz", ".values.tmp.LNKxyz"};
+    for (const std::string& name : kept) {
+        if (name == ".values.tmp.DIRxyz") {
+            fs::create_directory(keyDir / name);
+        } else if (name == ".values.tmp.LNKxyz") {
+            fs::create_symlink(keyDir / leftInKey[0], keyDir / name);
+        } else {
+            writeFile(keyDir / name, {1});
+        }
+    }
+    std::vector<std::string> expectedKept = kept;
+    if (::geteuid() == 0) {
+        writeFile(keyDir / ".values.tmp.OTHxyz", {1});
+        ASSERT_EQ(::chown((keyDir / ".values.tmp.OTHxyz").c_str(), kOtherUser, kOtherUser), 0);
+        expectedKept.push_back(".values.tmp.OTHxyz");
+    }
+    std::vector<std::string> keptSorted;
+    std::copy_if(expectedKept.begin(), expectedKept.end(), std::back_inserter(keptSorted),
+                 [](const std::string& name) { return name.rfind(".values.tmp", 0) == 0; });
+    std::sort(keptSorted.begin(), keptSorted.end());
+
+    // Reads leave them; a write of another key leaves them.
+    EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    RegCloseKey(create(L"Other"));
+    HKEY other = create(L"Other");
+    ASSERT_EQ(setDword(other, L"A", 1), ERROR_SUCCESS);
+    RegCloseKey(other);
+    EXPECT_EQ(temporariesIn(keyDir).size(), keptSorted.size() + 1);
+
+    // A write of the key removes its killed writer's file alone; the subkey keeps its own.
+    ASSERT_EQ(setDword(key, L"A", 3), ERROR_SUCCESS);
+    EXPECT_EQ(temporariesIn(keyDir), keptSorted);
+    EXPECT_TRUE(fs::exists(keyDir / "values.tmp.Ab3xYz"));
+    EXPECT_EQ(temporariesIn(subDir).size(), 1u);
+    RegCloseKey(key);
 }
 
 } // namespace
