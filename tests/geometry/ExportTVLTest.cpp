@@ -19,7 +19,7 @@
 using namespace KorvaneGeometry;
 using KorvaneUtil::SerializerException;
 using TvlTest::hexBytes;
-using TvlTest::loadBytes;
+using TvlRead::loadBytes;
 using TvlTest::sameBytes;
 namespace fs = std::filesystem;
 
