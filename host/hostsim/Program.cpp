@@ -285,6 +285,8 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
             return ExitStatus::SetupFailed;
         }
     }
+    // With the system's own separators, as a host reports its folder (a change on Windows only).
+    workingDirectory.make_preferred();
     if (std::optional<std::string> why = unreportableDirectory(workingDirectory)) {
         err << "hostsim: the working directory " << utf8Path(workingDirectory)
             << " cannot be handed to the plug-in: " << *why << '\n';
