@@ -9,8 +9,8 @@
 #include <sstream>
 
 using namespace KorvaneGeometry;
-using TvlTest::Bytes;
 using TvlRead::FormatError;
+using TvlTest::Bytes;
 using TvlTest::hexBytes;
 
 namespace {
