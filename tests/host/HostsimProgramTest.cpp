@@ -725,6 +725,27 @@ TEST_F(HostsimProgramTest, TheWorkingDirectoryFollowsOneRuleForSceneAndCommandLi
     EXPECT_FALSE(fs::exists(scenes / "not-made"));
 }
 
+// Greek, Cyrillic and CJK in the working directory's name, in the C locale: hostsim makes and
+// hands over the folder either way. Natively the plug-in writes into it; on Windows its narrow
+// text (the code page 1252) cannot name the folder, and the plug-in says so itself.
+TEST_F(HostsimProgramTest, AWorkingDirectoryBeyondTheCodePageIsHandedOver) {
+    const fs::path work =
+        dir / u8"\u03c6\u03ac\u03ba\u03b5\u03bb\u03bf\u03c2-\u043f\u0430\u043f\u043a\u0430-"
+              u8"\u6587\u4ef6\u5939";
+    TestProcess::Result r = hostsim({"--workdir", utf8Path(work)}, TestProcess::cLocale());
+    EXPECT_TRUE(contains(r.out, "\nworking directory " + utf8Path(work) + "\n")) << lastRun();
+    EXPECT_TRUE(fs::is_directory(work));
+#if defined(_WIN32)
+    EXPECT_EQ(r.exitCode, code(ExitStatus::ExportFailed)) << lastRun();
+    EXPECT_TRUE(contains(r.out, "area ExportTvlFailed")) << lastRun();
+    EXPECT_TRUE(namesIn(work).empty());
+#else
+    EXPECT_EQ(r.exitCode, 0) << lastRun();
+    EXPECT_EQ(linesAfter(r.out, "exchange file: "),
+              std::vector<std::string>{utf8Path(work / "GEARBOX.tvl")});
+#endif
+}
+
 #if !defined(_WIN32)
 // Output that cannot be written is an error whose reason is on standard error: status 12 for a
 // run that would have ended with 0, the run's own status otherwise. Through a shell that points
