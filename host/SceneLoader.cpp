@@ -107,6 +107,10 @@ private:
             fail(path, "expected a string");
         }
         std::wstring w = fromUtf8(v.get<std::string>());
+        // The host's texts end at their first NUL: "A\u0000B" would be "A" to the plug-in.
+        if (w.find(L'\0') != std::wstring::npos) {
+            fail(path, "contains U+0000, which ends a text for the host");
+        }
         if (w.size() > maxLength) {
             fail(path, "longer than " + std::to_string(maxLength) + " characters");
         }
@@ -142,6 +146,40 @@ private:
             }
         }
         return m;
+    }
+    // A placement as the host makes one: a rotation (rows of the 3x3 part orthonormal) and a
+    // translation in the last row, the last column 0, 0, 0, 1.
+    Matrix placement(const Json& v, const std::string& path) const {
+        Matrix m = matrix(v, path);
+        constexpr double kTolerance = 1e-6;
+        for (std::size_t i = 0; i < 3; ++i) {
+            for (std::size_t j = i; j < 3; ++j) {
+                const double product = m[i][0] * m[j][0] + m[i][1] * m[j][1] + m[i][2] * m[j][2];
+                const double expected = i == j ? 1.0 : 0.0;
+                if (!(std::abs(product - expected) <= kTolerance)) {
+                    fail(path, i == j ? "not rigid: row " + std::to_string(i) +
+                                            " of the 3x3 part has the squared length " +
+                                            numberText(product) + ", not 1"
+                                      : "not rigid: rows " + std::to_string(i) + " and " +
+                                            std::to_string(j) +
+                                            " of the 3x3 part are not orthogonal (dot product " +
+                                            numberText(product) + ")");
+                }
+            }
+        }
+        for (std::size_t r = 0; r < 4; ++r) {
+            if (m[r][3] != (r == 3 ? 1.0 : 0.0)) {
+                fail(path + "/" + std::to_string(r) + "/3",
+                     "the last column of a placement is 0, 0, 0, 1");
+            }
+        }
+        return m;
+    }
+    static std::string numberText(double value) {
+        std::ostringstream out;
+        out.precision(17);
+        out << value;
+        return out.str();
     }
     int id(const Json& object, const std::string& path) const {
         if (!object.contains("id")) {
@@ -188,8 +226,14 @@ void Reader::scene(const Json& root) {
         session_.releaseNumber = integer(root.at("release"), "/release");
     }
     if (root.contains("workingDirectory")) {
-        session_.workingDirectory =
-            text(root.at("workingDirectory"), "/workingDirectory", PRO_PATH_SIZE - 2);
+        // Any length here: whether the host can hand the folder to the plug-in is judged on its
+        // full path, by hostsim.
+        std::wstring directory = text(root.at("workingDirectory"), "/workingDirectory",
+                                      std::numeric_limits<std::size_t>::max());
+        if (directory.empty()) {
+            fail("/workingDirectory", "an empty text names no folder");
+        }
+        session_.workingDirectory = std::move(directory);
     }
     if (root.contains("current")) {
         std::wstring name = text(root.at("current"), "/current", PRO_MDLNAME_SIZE - 1);
@@ -401,7 +445,7 @@ void Reader::feature(Model& m, const Json& v, const std::string& path) {
                              [s, name] { return s->findModel(name) != nullptr; }});
     }
     if (v.contains("transform")) {
-        f.transform = matrix(v.at("transform"), path + "/transform");
+        f.transform = placement(v.at("transform"), path + "/transform");
     }
     if (v.contains("displayed")) {
         f.displayed = boolean(v.at("displayed"), path + "/displayed");
@@ -564,6 +608,12 @@ void Reader::primitive(Model& m, Body& b, const Json& v, const std::string& path
             expectObject(box, p, {"min", "max"});
             Point lo = point(required(box, p, "min"), p + "/min");
             Point hi = point(required(box, p, "max"), p + "/max");
+            // The host derives the faces' frames from the extents.
+            for (std::size_t k = 0; k < 3; ++k) {
+                if (!std::isfinite(hi[k] - lo[k])) {
+                    fail(p, std::string("its extent in ") + "xyz"[k] + " is no finite number");
+                }
+            }
             b.addBox(lo, hi, featureId);
         } else {
             std::string p = path + "/cylinder";
@@ -573,6 +623,16 @@ void Reader::primitive(Model& m, Body& b, const Json& v, const std::string& path
             Point axis = point(required(c, p, "axis"), p + "/axis");
             double radius = number(required(c, p, "radius"), p + "/radius");
             double height = number(required(c, p, "height"), p + "/height");
+            if (!std::isfinite(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2])) {
+                fail(p + "/axis", "too long for its length to be a finite number");
+            }
+            // Every point of the cylinder lies within this distance of its base, per coordinate.
+            const double reach = std::abs(height) + 2.0 * std::abs(radius);
+            for (std::size_t k = 0; k < 3; ++k) {
+                if (!std::isfinite(std::abs(base[k]) + reach)) {
+                    fail(p, "it reaches coordinates that are no finite numbers");
+                }
+            }
             b.addCylinder(base, axis, radius, height, featureId);
         }
     } catch (const std::invalid_argument& e) {

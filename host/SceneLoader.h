@@ -16,7 +16,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Adds the scene's models to the session and applies its settings. Throws SceneError for a
+// Adds the scene's models to the session and applies its settings (the working directory as
+// written: hostsim resolves a relative one from the scene's folder). Throws SceneError for a
 // file that cannot be read, is no valid JSON, has values of the wrong type or refers to
 // something missing; the session should then be discarded.
 void loadScene(Session& session, const std::filesystem::path& file);

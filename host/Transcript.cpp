@@ -5,6 +5,15 @@
 
 namespace Hostsim {
 
+namespace {
+
+// A dialog's text that the host did not make from a message key has none to show.
+std::string keyOrNone(const std::string& key) {
+    return key.empty() ? std::string("(no key)") : key;
+}
+
+} // namespace
+
 std::vector<std::string> Transcript::areaKeys() const {
     std::vector<std::string> keys;
     for (const TranscriptEntry& e : entries_) {
@@ -48,7 +57,11 @@ std::string Transcript::render() const {
             out << "area " << e.key << ": " << e.text << '\n';
             break;
         case TranscriptEntry::Kind::Dialog:
-            out << "dialog " << e.title << ": " << e.text << '\n';
+            out << "dialog " << keyOrNone(e.textKey) << ": " << e.text;
+            if (e.titleKey != e.textKey || e.title != e.text) {
+                out << " (title " << keyOrNone(e.titleKey) << ": " << e.title << ")";
+            }
+            out << '\n';
             break;
         }
     }

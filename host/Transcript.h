@@ -30,7 +30,9 @@ public:
     // Whether a message of this key was shown: in the area, or as a dialog's title or text.
     bool shows(const std::string& key) const;
     void clear() { entries_.clear(); }
-    // One line per entry: "clear", "area <key>: <text>", "dialog <title>: <text>".
+    // One line per entry: "clear", "area <key>: <text>", "dialog <key>: <text>", a dialog
+    // whose title is another text followed by " (title <key>: <title>)"; "(no key)" stands for
+    // the key of a text the host did not make from a message file.
     std::string render() const;
 
 private:

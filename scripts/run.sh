@@ -25,4 +25,4 @@ if [ -z "$file" ]; then
     exit 1
 fi
 echo "--- the exchange file"
-"$root/build/native/tests/support/tvlsummary" "$file"
+"$root/build/native/tools/tvlsummary" "$file"

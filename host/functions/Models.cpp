@@ -2,6 +2,7 @@
 // and parameters.
 #include "HostFunctions.h"
 #include "HostUnits.h"
+#include "WorkingDirectory.h"
 
 #include <cmath>
 
@@ -229,17 +230,10 @@ ProErrors HostFunctions::ProDirectoryCurrentGet(ProPath directory) {
     if (directory == nullptr) {
         return PRO_TK_BAD_INPUTS;
     }
-    std::wstring d = session->workingDirectory;
-#if defined(_WIN32)
-    const wchar_t separator = L'\\';
-#else
-    const wchar_t separator = L'/';
-#endif
-    if (d.empty() || (d.back() != L'/' && d.back() != L'\\')) {
-        d += separator;
-    }
     // A directory longer than the buffer is an error, never a cut path.
-    return copyWide(directory, PRO_PATH_SIZE, d) ? PRO_TK_NO_ERROR : PRO_TK_GENERAL_ERROR;
+    return copyWide(directory, PRO_PATH_SIZE, reportedDirectory(session->workingDirectory))
+               ? PRO_TK_NO_ERROR
+               : PRO_TK_GENERAL_ERROR;
 }
 
 ProErrors HostFunctions::ProSolidFeatVisit(ProSolid solid, ProFeatureVisitAction action,

@@ -22,11 +22,16 @@ const std::vector<ExitStatusMeaning>& exitStatusMeanings() {
         {ExitStatus::BadSession,
          "the session script cannot be read, is not valid or holds no events"},
         {ExitStatus::BadModule, "the module cannot be read or loaded, or is no toolkit module"},
-        {ExitStatus::BadTextRoot, "the text root is no folder"},
+        {ExitStatus::BadTextRoot, "the text root is no folder, or its message file\n"
+                                  "      text/TarveloMessages.txt is missing or broken"},
         {ExitStatus::StartupFailed, "the module's start-up returned a non-zero status"},
         {ExitStatus::SetupFailed,
-         "the working directory, the registry store or the install path cannot be set up"},
+         "the working directory, the registry store or the install path cannot be set up\n"
+         "      (a working directory the plug-in could not be handed as it is, too)"},
         {ExitStatus::InternalError, "an unexpected error in hostsim itself"},
+        {ExitStatus::OutputFailed, "the output cannot be written (standard output or standard "
+                                   "error; named on\n      standard error while that works), "
+                                   "and no other status applies"},
     };
     return table;
 }

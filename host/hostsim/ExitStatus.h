@@ -18,6 +18,7 @@ enum class ExitStatus : int {
     StartupFailed = 9,
     SetupFailed = 10,
     InternalError = 11,
+    OutputFailed = 12,
 };
 
 struct ExitStatusMeaning {

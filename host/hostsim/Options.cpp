@@ -126,8 +126,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments, std::o
         "default: the built-in examples/sessions/export.session (invoke\n"
         "\"Tarvelo Gateway\", press Export)");
     add("--workdir", o.workdir, "DIR",
-        "the host's working directory, where the exchange file goes; made when missing\n"
-        "default: the scene's workingDirectory, else a fresh temporary folder");
+        "the host's working directory, where the exchange file goes; made when\n"
+        "missing; a relative DIR starts in the current folder\n"
+        "default: the scene's workingDirectory (a relative one starts in the scene's\n"
+        "folder), else a fresh temporary folder");
 #if !defined(_WIN32)
     add("--registry", o.registry, "DIR",
         "the registry's file store (this build's registry is a folder of files)\n"

@@ -6,9 +6,11 @@
 #include "HostSession.h"
 #include "InstallPath.h"
 #include "LoadedModule.h"
+#include "MessageFile.h"
 #include "Options.h"
 #include "PathText.h"
 #include "SceneLoader.h"
+#include "WorkingDirectory.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -37,6 +39,9 @@ const char* const kModuleFile = "TarveloGateway.dll";
 #else
 const char* const kModuleFile = "libTarveloGateway.so";
 #endif
+
+// The plug-in's message file in the text root's "text" folder.
+const char* const kMessageFile = "TarveloMessages.txt";
 
 // The messages of the plug-in that end an export on a failure.
 const char* const kFailureKeys[] = {"CreoImportError", "ExportTvlFailed", "TarveloOpenFailed",
@@ -187,11 +192,19 @@ struct RemovedAtEnd {
     }
 };
 
-// How the session went, after the module has ended.
+// How the session went, after the module has ended. Everything that went wrong is listed; the
+// status is the first that applies of a bad state, a failed export, a session not run as
+// written.
 ExitStatus outcome(Session& session, std::ostream& err) {
+    ExitStatus status = ExitStatus::Success;
+    auto settle = [&status](ExitStatus found) {
+        if (status == ExitStatus::Success) {
+            status = found;
+        }
+    };
     if (!session.ledger().empty() || !session.ledger().violations().empty()) {
         err << "hostsim: the plug-in left the host in a bad state:\n" << session.ledger().report();
-        return ExitStatus::PluginFault;
+        settle(ExitStatus::PluginFault);
     }
     std::vector<std::string> failures;
     for (const char* key : kFailureKeys) {
@@ -205,7 +218,7 @@ ExitStatus outcome(Session& session, std::ostream& err) {
             err << " \"" << key << "\"";
         }
         err << '\n';
-        return ExitStatus::ExportFailed;
+        settle(ExitStatus::ExportFailed);
     }
     const std::vector<std::string>& problems = session.ui().problems();
     if (!problems.empty()) {
@@ -213,9 +226,20 @@ ExitStatus outcome(Session& session, std::ostream& err) {
         for (const std::string& p : problems) {
             err << "  " << p << '\n';
         }
-        return ExitStatus::SessionNotRun;
+        settle(ExitStatus::SessionNotRun);
     }
-    return ExitStatus::Success;
+    return status;
+}
+
+// The message file the plug-in reads from the text root: missing or broken, its start-up could
+// only fail with a bare status.
+std::optional<std::string> messageFileProblem(const fs::path& textRoot) {
+    try {
+        (void)MessageFile::load(textRoot / "text" / kMessageFile);
+    } catch (const std::exception& e) {
+        return std::string(e.what());
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -243,6 +267,11 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
         }
         session.textRoot = widePath(textRoot);
     }
+    if (std::optional<std::string> why = messageFileProblem(hostPath(session.textRoot))) {
+        err << "hostsim: the text root " << utf8Path(hostPath(session.textRoot))
+            << " holds no usable message file: " << *why << '\n';
+        return ExitStatus::BadTextRoot;
+    }
 
     const fs::path module =
         o.module.empty() ? defaultModule(argv0) : fullPath(pathFromUtf8(o.module));
@@ -256,7 +285,8 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
         }
     }
 
-    const std::wstring workdirBeforeScene = session.workingDirectory;
+    // Empty until the scene names one.
+    session.workingDirectory.clear();
     try {
         if (o.scene.empty()) {
             loadSceneText(session, HostsimDefaults::kScene, HostsimDefaults::kSceneName);
@@ -283,25 +313,40 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
         return ExitStatus::BadSession;
     }
 
-    // Where the exchange file goes: --workdir, else the scene's, else a fresh folder.
+    // Where the exchange file goes: --workdir (from the current folder), else the scene's (from
+    // the scene's folder), else a fresh folder. Whichever it is, the plug-in must be handed that
+    // very folder, and it must exist.
     fs::path workingDirectory;
+    RemovedAtEnd unusedFreshFolder;
     if (!o.workdir.empty()) {
         workingDirectory = fullPath(pathFromUtf8(o.workdir));
-        if (std::optional<std::string> why = makeFolder(workingDirectory)) {
-            err << "hostsim: the working directory " << utf8Path(workingDirectory)
-                << " cannot be made: " << *why << '\n';
-            return ExitStatus::SetupFailed;
-        }
-    } else if (session.workingDirectory != workdirBeforeScene) {
-        workingDirectory = hostPath(session.workingDirectory);
+    } else if (!session.workingDirectory.empty()) {
+        // The scene's text came from UTF-8, so it converts back exactly.
+        std::error_code ec;
+        const fs::path sceneFolder =
+            o.scene.empty() ? fs::current_path(ec) : fullPath(pathFromUtf8(o.scene)).parent_path();
+        workingDirectory = sceneFolder / pathFromUtf8(toUtf8(session.workingDirectory));
     } else {
         try {
-            workingDirectory = freshDirectory("work");
+            workingDirectory = unusedFreshFolder.dir = freshDirectory("work");
         } catch (const fs::filesystem_error& e) {
             err << "hostsim: no fresh working directory: " << e.what() << '\n';
             return ExitStatus::SetupFailed;
         }
     }
+    // With the system's own separators, as a host reports its folder (a change on Windows only).
+    workingDirectory.make_preferred();
+    if (std::optional<std::string> why = unreportableDirectory(workingDirectory)) {
+        err << "hostsim: the working directory " << utf8Path(workingDirectory)
+            << " cannot be handed to the plug-in: " << *why << '\n';
+        return ExitStatus::SetupFailed;
+    }
+    if (std::optional<std::string> why = makeFolder(workingDirectory)) {
+        err << "hostsim: the working directory " << utf8Path(workingDirectory)
+            << " cannot be made: " << *why << '\n';
+        return ExitStatus::SetupFailed;
+    }
+    unusedFreshFolder.dir.clear();
     session.workingDirectory = widePath(workingDirectory);
 
 #if !defined(_WIN32)

@@ -3,44 +3,12 @@
 // `hostsim --help` lists the options, their defaults and the exit codes; Program.cpp holds the
 // run, Options.cpp the command line.
 #include "Program.h"
-
-#include "Utf8.h"
+#include "ProgramArguments.h"
+#include "ProgramOutput.h"
 
 #include <csignal>
 #include <exception>
 #include <iostream>
-#include <string>
-#include <vector>
-
-#if defined(_WIN32)
-#include <windows.h>
-
-#include <shellapi.h>
-#endif
-
-namespace {
-
-// The arguments as UTF-8. Windows hands a program its arguments in UTF-16; the narrow argv
-// there would lose every character outside the code page.
-std::vector<std::string> utf8Arguments(int argc, char** argv) {
-    std::vector<std::string> arguments;
-#if defined(_WIN32)
-    (void)argc;
-    (void)argv;
-    int count = 0;
-    if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
-        for (int i = 0; i < count; ++i) {
-            arguments.push_back(KorvaneUtil::toUtf8(wide[i]));
-        }
-        LocalFree(wide);
-    }
-#else
-    arguments.assign(argv, argv + argc);
-#endif
-    return arguments;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
 #if defined(SIGXFSZ)
@@ -48,9 +16,10 @@ int main(int argc, char** argv) {
     // failed write is what the run shows.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    ProgramText::StandardStreams streams;
+    auto status = Hostsim::ExitStatus::InternalError;
     try {
-        return static_cast<int>(
-            Hostsim::runHostsim(utf8Arguments(argc, argv), std::cout, std::cerr));
+        status = Hostsim::runHostsim(ProgramText::utf8Arguments(argc, argv), std::cout, std::cerr);
     } catch (const std::exception& e) {
         std::cout.flush();
         std::cerr << "hostsim: unexpected error: " << e.what() << '\n';
@@ -58,5 +27,6 @@ int main(int argc, char** argv) {
         std::cout.flush();
         std::cerr << "hostsim: unexpected error\n";
     }
-    return static_cast<int>(Hostsim::ExitStatus::InternalError);
+    return streams.finish("hostsim", static_cast<int>(status),
+                          static_cast<int>(Hostsim::ExitStatus::OutputFailed));
 }

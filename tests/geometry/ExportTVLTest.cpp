@@ -18,8 +18,8 @@
 
 using namespace KorvaneGeometry;
 using KorvaneUtil::SerializerException;
+using TvlRead::loadBytes;
 using TvlTest::hexBytes;
-using TvlTest::loadBytes;
 using TvlTest::sameBytes;
 namespace fs = std::filesystem;
 

@@ -9,8 +9,8 @@
 #include <sstream>
 
 using namespace KorvaneGeometry;
+using TvlRead::FormatError;
 using TvlTest::Bytes;
-using TvlTest::FormatError;
 using TvlTest::hexBytes;
 
 namespace {
@@ -92,7 +92,7 @@ void buildAssembly(CAD_Assembly& model) {
     sub.children = {{1, false}, {2, false}};
 }
 
-void expectAttributes(const std::vector<TvlTest::Attribute>& read,
+void expectAttributes(const std::vector<TvlRead::Attribute>& read,
                       const std::vector<PartAttribute>& model) {
     ASSERT_EQ(read.size(), model.size());
     for (std::size_t i = 0; i < model.size(); ++i) {
@@ -109,7 +109,7 @@ TEST(TvlReader, RoundTripsARealisticModel) {
     TvlTest::TempDir dir("reader");
     const auto path = dir / "GEHAEUSE.tvl";
     ExportTVL(model, path);
-    const TvlTest::File file = TvlTest::readFile(path);
+    const TvlRead::File file = TvlRead::readFile(path);
 
     EXPECT_EQ(file.versionText, "1.5");
     EXPECT_EQ(file.version, 6);
@@ -134,7 +134,7 @@ TEST(TvlReader, RoundTripsARealisticModel) {
     ASSERT_EQ(file.parts.size(), model.parts.size());
     for (std::size_t p = 0; p < model.parts.size(); ++p) {
         const SinglePart& part = model.parts[p];
-        const TvlTest::Part& readPart = file.parts[p];
+        const TvlRead::Part& readPart = file.parts[p];
         EXPECT_EQ(readPart.name, part.name);
         EXPECT_EQ(readPart.cti, part.cti);
         EXPECT_TRUE(readPart.referenceSets.empty());
@@ -142,7 +142,7 @@ TEST(TvlReader, RoundTripsARealisticModel) {
         ASSERT_EQ(readPart.bodies.size(), part.bodies.size());
         for (std::size_t b = 0; b < part.bodies.size(); ++b) {
             const SolidBody& body = part.bodies[b];
-            const TvlTest::Body& readBody = readPart.bodies[b];
+            const TvlRead::Body& readBody = readPart.bodies[b];
             EXPECT_EQ(readBody.name, body.name);
             EXPECT_EQ(readBody.index, body.index);
             EXPECT_EQ(readBody.reservedDouble, 0.0);
@@ -153,7 +153,7 @@ TEST(TvlReader, RoundTripsARealisticModel) {
             ASSERT_EQ(readBody.surfaces.size(), body.surfaces.size());
             for (std::size_t s = 0; s < body.surfaces.size(); ++s) {
                 const Surface& surface = body.surfaces[s];
-                const TvlTest::Surface& readSurface = readBody.surfaces[s];
+                const TvlRead::Surface& readSurface = readBody.surfaces[s];
                 EXPECT_EQ(readSurface.index, surface.index);
                 EXPECT_EQ(readSurface.cti, surface.cti);
                 EXPECT_EQ(readSurface.colour, surface.colour);
@@ -173,7 +173,7 @@ TEST(TvlReader, RoundTripsARealisticModel) {
             ASSERT_EQ(readBody.triangles.size(), body.mesh.triangles.size());
             for (std::size_t i = 0; i < body.mesh.triangles.size(); ++i) {
                 const Triangle& t = body.mesh.triangles[i];
-                const TvlTest::Triangle& r = readBody.triangles[i];
+                const TvlRead::Triangle& r = readBody.triangles[i];
                 EXPECT_EQ((std::array{r.i0, r.i1, r.i2, r.surface}),
                           (std::array{t.i0, t.i1, t.i2, t.surface}));
             }
@@ -181,14 +181,14 @@ TEST(TvlReader, RoundTripsARealisticModel) {
     }
 
     std::ostringstream text;
-    TvlTest::summary(file, text);
+    TvlRead::summary(file, text);
     EXPECT_EQ(text.str(), "GEH\xC3\x84USE_ASM (version 1.5, source Creo_Parametric_9.0.4.0)\n"
                           "nodes 2, components 4, parts 3, bodies 6, surfaces 22, points 196, "
                           "triangles 268\n");
 }
 
 TEST(TvlReader, DecodesTheHandWrittenWorkedExample) {
-    const TvlTest::File file = TvlTest::read(hexBytes(TvlTest::kWorkedExampleHex));
+    const TvlRead::File file = TvlRead::read(hexBytes(TvlTest::kWorkedExampleHex));
     EXPECT_EQ(file.name, "BOX");
     EXPECT_EQ(file.sourceSystem, "X");
     EXPECT_TRUE(file.nodes.empty());
@@ -199,7 +199,7 @@ TEST(TvlReader, DecodesTheHandWrittenWorkedExample) {
     ASSERT_EQ(file.parts.size(), 1u);
     EXPECT_EQ(file.parts[0].cti, 600);
     ASSERT_EQ(file.parts[0].bodies.size(), 1u);
-    const TvlTest::Body& body = file.parts[0].bodies[0];
+    const TvlRead::Body& body = file.parts[0].bodies[0];
     EXPECT_EQ(body.colour, kNoColour);
     ASSERT_EQ(body.surfaces.size(), 1u);
     EXPECT_EQ(body.surfaces[0].kind, 1);
@@ -211,7 +211,7 @@ TEST(TvlReader, DecodesTheHandWrittenWorkedExample) {
     ASSERT_EQ(body.triangles.size(), 1u);
     EXPECT_EQ(body.triangles[0].i2, 2);
 
-    const TvlTest::Counts counts = TvlTest::countsOf(file);
+    const TvlRead::Counts counts = TvlRead::countsOf(file);
     EXPECT_EQ(counts.bodies, 1u);
     EXPECT_EQ(counts.points, 3u);
     EXPECT_EQ(counts.triangles, 1u);
@@ -220,7 +220,7 @@ TEST(TvlReader, DecodesTheHandWrittenWorkedExample) {
 TEST(TvlReader, EveryTruncationIsAnError) {
     const Bytes whole = hexBytes(TvlTest::kWorkedExampleHex);
     for (std::size_t n = 0; n < whole.size(); ++n) {
-        EXPECT_THROW(TvlTest::read(Bytes(whole.begin(), whole.begin() + n)), FormatError)
+        EXPECT_THROW(TvlRead::read(Bytes(whole.begin(), whole.begin() + n)), FormatError)
             << "first " << n << " bytes";
     }
 }
@@ -244,7 +244,7 @@ TEST(TvlReader, MalformedContentIsAnErrorAtItsOffset) {
         Bytes bad = whole;
         std::copy(c.patch.begin(), c.patch.end(), bad.begin() + static_cast<long>(c.at));
         try {
-            TvlTest::read(bad);
+            TvlRead::read(bad);
             ADD_FAILURE() << c.what << ": accepted";
         } catch (const FormatError& e) {
             EXPECT_EQ(e.offset(), c.expected) << c.what << ": " << e.what();
@@ -254,7 +254,7 @@ TEST(TvlReader, MalformedContentIsAnErrorAtItsOffset) {
     Bytes longer = whole;
     longer.push_back(0);
     try {
-        TvlTest::read(longer);
+        TvlRead::read(longer);
         ADD_FAILURE() << "trailing byte accepted";
     } catch (const FormatError& e) {
         EXPECT_EQ(e.offset(), 466u);
@@ -266,7 +266,7 @@ TEST(TvlReader, NodeChildKindMustBeZeroOrOne) {
     const Bytes bytes = hexBytes("31 2E 35  00 00 00 00  00 00 00 00  01 00 00 00"
                                  "  01 00 00 00 4E  01 00 00 00  00 00 00 00  02 00 00 00");
     try {
-        TvlTest::read(bytes);
+        TvlRead::read(bytes);
         ADD_FAILURE() << "accepted";
     } catch (const FormatError& e) {
         EXPECT_EQ(e.offset(), 28u);

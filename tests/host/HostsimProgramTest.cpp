@@ -143,20 +143,35 @@ TEST_F(HostsimProgramTest, TheExitStatusTellsHowTheSessionEnded) {
                                              "--workdir", utf8Path(t.folder("drawing"))};
          },
          ExitStatus::ExportFailed,
-         {"dialog The model could not be read for the export."},
+         {"\ndialog CreoImportError: The model could not be read for the export.\n"},
          {"an export failed: \"CreoImportError\""}},
         {"the file cannot be written: ExportTvlFailed",
          [](HostsimProgramTest& t) {
-             // The scene's working directory does not exist.
-             write(t.dir / "nowhere.json",
-                   R"({"workingDirectory": ")" + genericUtf8(t.dir / "missing" / "") +
-                       R"(", "models": [{"name": "P", "type": "part", "bodies": [{"primitives": )"
-                       R"([{"box": {"min": [0,0,0], "max": [1,1,1]}}]}]}]})");
-             return std::vector<std::string>{"--scene", utf8Path(t.dir / "nowhere.json")};
+             // A model name that is no file name.
+             write(t.dir / "slash.json",
+                   R"({"models": [{"name": "P/Q", "type": "part", "bodies": [{"primitives": )"
+                   R"([{"box": {"min": [0,0,0], "max": [1,1,1]}}]}]}]})");
+             return std::vector<std::string>{"--scene", utf8Path(t.dir / "slash.json"), "--workdir",
+                                             utf8Path(t.folder("slash"))};
          },
          ExitStatus::ExportFailed,
          {"area ExportTvlFailed"},
          {"an export failed: \"ExportTvlFailed\""}},
+        {"a failed export and ignored events: both are listed, the status is the export's",
+         [](HostsimProgramTest& t) {
+             write(t.dir / "drawing.json", R"({"models": [{"name": "DRAWING", "type": "other"}]})");
+             write(t.dir / "after.session", "invoke Tarvelo Gateway\npress Export\npress Exprt\n"
+                                            "select tarveloType0 Both\n");
+             return std::vector<std::string>{"--scene",   utf8Path(t.dir / "drawing.json"),
+                                             "--session", utf8Path(t.dir / "after.session"),
+                                             "--workdir", utf8Path(t.folder("after"))};
+         },
+         ExitStatus::ExportFailed,
+         {"dialog CreoImportError: "},
+         {"hostsim: an export failed: \"CreoImportError\"\nhostsim: the session did not run as "
+          "written:\n  " +
+              utf8Path(dir / "after.session") + ":3: the dialog Tarvelo has no component Exprt",
+          utf8Path(dir / "after.session") + ":4: "}},
         {"the application cannot be started: TarveloOpenFailed",
          [](HostsimProgramTest& t) {
              return std::vector<std::string>{"--workdir", utf8Path(t.folder("unstarted")),
@@ -206,11 +221,13 @@ TEST_F(HostsimProgramTest, TheExitStatusTellsHowTheSessionEnded) {
          ExitStatus::PluginFault,
          {"invoke Leak"},
          {"the plug-in left the host in a bad state", "ProArrayAlloc"}},
-        {"the module's start-up fails (no message file in the text root)",
+        {"the module's start-up fails (its command's label is not in the message file)",
          [](HostsimProgramTest& t) {
-             return std::vector<std::string>{utf8Path(kTestModule), "--text-root",
-                                             utf8Path(t.folder("no-texts")), "--workdir",
-                                             utf8Path(t.folder("startup"))};
+             const fs::path root = t.folder("no-label");
+             fs::create_directories(root / "text");
+             write(root / "text" / "TarveloMessages.txt", "Other\nAnother text\n");
+             return std::vector<std::string>{utf8Path(kTestModule), "--text-root", utf8Path(root),
+                                             "--workdir", utf8Path(t.folder("startup"))};
          },
          ExitStatus::StartupFailed,
          {},
@@ -368,6 +385,26 @@ TEST_F(HostsimProgramTest, BadInputHasAStatusOfItsKindAndSaysWhereAndWhy) {
          },
          ExitStatus::BadTextRoot,
          {"the text root " + utf8Path(dir / "no-root") + " is no folder"}},
+        {"a text root without the message file",
+         [](HostsimProgramTest& t) {
+             return std::vector<std::string>{"--text-root", utf8Path(t.folder("no-texts"))};
+         },
+         ExitStatus::BadTextRoot,
+         {"hostsim: the text root " + utf8Path(dir / "no-texts") +
+          " holds no usable message file: " +
+          utf8Path(dir / "no-texts" / "text" / "TarveloMessages.txt") +
+          ": cannot read the message file: "}},
+        {"a text root with a broken message file",
+         [](HostsimProgramTest& t) {
+             fs::create_directories(t.dir / "broken-texts" / "text");
+             write(t.dir / "broken-texts" / "text" / "TarveloMessages.txt",
+                   "Key\nText\nKey\nAgain\n");
+             return std::vector<std::string>{"--text-root", utf8Path(t.dir / "broken-texts")};
+         },
+         ExitStatus::BadTextRoot,
+         {"hostsim: the text root " + utf8Path(dir / "broken-texts") +
+          " holds no usable message file: " +
+          utf8Path(dir / "broken-texts" / "text" / "TarveloMessages.txt") + ":3: "}},
         {"a working directory that is a file",
          [](HostsimProgramTest& t) {
              write(t.dir / "plain-file", "x");
@@ -530,7 +567,245 @@ TEST_F(HostsimProgramTest, TarveloDirIsWrittenAsTheMachineWideInstallPath) {
     EXPECT_EQ(readRaw(HKEY_LOCAL_MACHINE, kTarveloKeyPath, L"Path"), (RawValue{REG_SZ, expected}));
 }
 
+// A scene of one box part "P" with the given "workingDirectory" member (JSON text), or none.
+std::string boxScene(const std::string& workingDirectoryJson) {
+    return "{" +
+           (workingDirectoryJson.empty() ? ""
+                                         : "\"workingDirectory\": " + workingDirectoryJson + ", ") +
+           R"("models": [{"name": "P", "type": "part", "bodies": [{"primitives": )"
+           R"([{"box": {"min": [0,0,0], "max": [1,1,1]}}]}]}]})";
+}
+
+// `base` extended by folders to a path of `bytes` bytes in UTF-8, names made of `unit` (ASCII
+// "x" for a wide text as long, or a two-byte character), each name short enough for any file
+// system.
+fs::path pathOfBytes(const fs::path& base, std::size_t bytes, const std::string& unit) {
+    std::string text = utf8Path(base);
+    while (text.size() < bytes) {
+        std::size_t left = bytes - text.size(); // the separator and a name
+        std::size_t name = left <= 201 ? left - 1 : (left - 151 == 1 ? 149 : 150);
+        text += '/';
+        for (std::size_t n = 0; n + unit.size() <= name; n += unit.size()) {
+            text += unit;
+        }
+        while (text.size() < bytes - left + 1 + name) {
+            text += 'x';
+        }
+    }
+    return Hostsim::pathFromUtf8(text).make_preferred();
+}
+
+// How the working directory is found, made, shown and handed to the plug-in: a relative one
+// from the scene's folder (the scene's member) or the current folder (--workdir); made when
+// missing; refused before the module starts when the plug-in could not be handed that very
+// folder.
+struct WorkdirCase {
+    const char* name;
+    // Sets up the case and returns hostsim's arguments; runs in the folder "cwd".
+    std::function<std::vector<std::string>(HostsimProgramTest&)> arguments;
+    ExitStatus status;
+    fs::path directory; // Success: where the file goes; else: what must not be made
+    std::string err;    // else: the message
+};
+
+TEST_F(HostsimProgramTest, TheWorkingDirectoryFollowsOneRuleForSceneAndCommandLine) {
+    const fs::path scenes = folder("scenes"), cwd = folder("cwd");
+    auto scene = [scenes](const std::string& name, const std::string& workingDirectory) {
+        write(scenes / name, boxScene(workingDirectory));
+        return utf8Path(scenes / name);
+    };
+    const std::string refused = " cannot be handed to the plug-in: ";
+    std::vector<WorkdirCase> cases = {
+        {"the scene's relative folder starts in the scene's folder and is made",
+         [&](HostsimProgramTest&) {
+             return std::vector<std::string>{"--scene", scene("relative.json", R"("rel/sub")")};
+         },
+         ExitStatus::Success, scenes / "rel/sub", ""},
+        {"the scene's absolute folder is made",
+         [&](HostsimProgramTest& t) {
+             return std::vector<std::string>{
+                 "--scene",
+                 scene("absolute.json", "\"" + genericUtf8(t.dir / "abs" / "new") + "\"")};
+         },
+         ExitStatus::Success, dir / "abs" / "new", ""},
+        {"--workdir starts in the current folder and is made",
+         [&](HostsimProgramTest&) {
+             return std::vector<std::string>{"--workdir", "made/here"};
+         },
+         ExitStatus::Success, cwd / "made/here", ""},
+        {"--workdir wins over the scene's, which is not made",
+         [&](HostsimProgramTest&) {
+             return std::vector<std::string>{"--scene", scene("both.json", R"("not-made")"),
+                                             "--workdir", "given"};
+         },
+         ExitStatus::Success, cwd / "given", ""},
+        {"the scene's empty text",
+         [&](HostsimProgramTest&) {
+             return std::vector<std::string>{"--scene", scene("empty.json", R"("")")};
+         },
+         ExitStatus::BadScene, fs::path(),
+         utf8Path(scenes / "empty.json") + ": /workingDirectory: an empty text names no folder"},
+        {"a wide text of the host's path size with its separator",
+         [&](HostsimProgramTest&) {
+             return std::vector<std::string>{"--workdir", utf8Path(pathOfBytes(cwd, 259, "x"))};
+         },
+         ExitStatus::SetupFailed, pathOfBytes(cwd, 259, "x"),
+         utf8Path(pathOfBytes(cwd, 259, "x")) + refused +
+             "with its separator it is 260 characters long; the host's paths hold at most 259"},
+    };
 #if !defined(_WIN32)
+    // Where "\" is no separator for the system, a name that ends with it would be read as the
+    // folder's end by the host: the file would land beside the folder.
+    cases.push_back(
+        {"the scene's folder ending with a backslash",
+         [&](HostsimProgramTest&) {
+             return std::vector<std::string>{"--scene", scene("backslash.json", R"("out\\")")};
+         },
+         ExitStatus::SetupFailed, scenes / "out\\",
+         utf8Path(scenes / "out\\") + refused +
+             "it ends with \"\\\", which the host reads as a separator"});
+    cases.push_back({"--workdir ending with a backslash",
+                     [&](HostsimProgramTest&) {
+                         return std::vector<std::string>{"--workdir", "w\\"};
+                     },
+                     ExitStatus::SetupFailed, cwd / "w\\",
+                     utf8Path(cwd / "w\\") + refused + "it ends with \"\\\""});
+    cases.push_back({"a name that is no UTF-8 text",
+                     [&](HostsimProgramTest&) {
+                         return std::vector<std::string>{"--workdir", "\xe9t\xe9"};
+                     },
+                     ExitStatus::SetupFailed, cwd / "\xe9t\xe9",
+                     refused + "its name is no UTF-8 text"});
+    // The last size that fits and the first that does not, in characters and in the narrow
+    // (UTF-8) form's bytes; the file is written into the longest folder. (Windows keeps the
+    // file's whole path within 260 characters, so the longest folders are tried here only.)
+    cases.push_back(
+        {"a wide text one shorter than the host's path size",
+         [&](HostsimProgramTest&) {
+             return std::vector<std::string>{"--workdir", utf8Path(pathOfBytes(cwd, 258, "x"))};
+         },
+         ExitStatus::Success, pathOfBytes(cwd, 258, "x"), ""});
+    cases.push_back({"a narrow form one shorter than the host's path size",
+                     [&](HostsimProgramTest&) {
+                         return std::vector<std::string>{
+                             "--workdir", utf8Path(pathOfBytes(cwd, 258, "\xc3\xa9"))};
+                     },
+                     ExitStatus::Success, pathOfBytes(cwd, 258, "\xc3\xa9"), ""});
+    cases.push_back({"a narrow form of the host's path size",
+                     [&](HostsimProgramTest&) {
+                         return std::vector<std::string>{
+                             "--workdir", utf8Path(pathOfBytes(cwd, 259, "\xc3\xa9"))};
+                     },
+                     ExitStatus::SetupFailed, pathOfBytes(cwd, 259, "\xc3\xa9"),
+                     refused + "with its separator its narrow form is 260 bytes long; the host's "
+                               "paths hold at most 259"});
+#endif
+    const fs::path start = fs::current_path();
+    for (WorkdirCase c : cases) {
+        SCOPED_TRACE(c.name);
+        c.directory.make_preferred();
+        fs::current_path(cwd);
+        std::vector<std::string> arguments = c.arguments(*this);
+        TestProcess::Result r = hostsim(arguments);
+        fs::current_path(start);
+        EXPECT_EQ(r.exitCode, code(c.status)) << lastRun();
+        if (c.status == ExitStatus::Success) {
+            EXPECT_TRUE(contains(r.out, "\nworking directory " + utf8Path(c.directory) + "\n"))
+                << lastRun();
+            const std::vector<std::string> listed = linesAfter(r.out, "exchange file: ");
+            ASSERT_EQ(listed.size(), 1u) << lastRun();
+            EXPECT_TRUE(fs::is_regular_file(Hostsim::pathFromUtf8(listed[0])));
+            EXPECT_EQ(Hostsim::pathFromUtf8(listed[0]).parent_path(), c.directory);
+        } else {
+            EXPECT_TRUE(contains(r.err, c.err)) << c.err << "\n" << lastRun();
+            EXPECT_FALSE(contains(r.out, "started ")) << lastRun();
+            if (!c.directory.empty()) {
+                EXPECT_FALSE(fs::exists(c.directory)) << utf8Path(c.directory);
+            }
+        }
+    }
+    EXPECT_FALSE(fs::exists(scenes / "not-made"));
+}
+
+// Greek, Cyrillic and CJK in the working directory's name, in the C locale: hostsim makes and
+// hands over the folder either way. Natively the plug-in writes into it; on Windows its narrow
+// text (the code page 1252) cannot name the folder, and the plug-in says so itself.
+TEST_F(HostsimProgramTest, AWorkingDirectoryBeyondTheCodePageIsHandedOver) {
+    const fs::path work =
+        dir / u8"\u03c6\u03ac\u03ba\u03b5\u03bb\u03bf\u03c2-\u043f\u0430\u043f\u043a\u0430-"
+              u8"\u6587\u4ef6\u5939";
+    TestProcess::Result r = hostsim({"--workdir", utf8Path(work)}, TestProcess::cLocale());
+    EXPECT_TRUE(contains(r.out, "\nworking directory " + utf8Path(work) + "\n")) << lastRun();
+    EXPECT_TRUE(fs::is_directory(work));
+#if defined(_WIN32)
+    EXPECT_EQ(r.exitCode, code(ExitStatus::ExportFailed)) << lastRun();
+    EXPECT_TRUE(contains(r.out, "area ExportTvlFailed")) << lastRun();
+    EXPECT_TRUE(namesIn(work).empty());
+#else
+    EXPECT_EQ(r.exitCode, 0) << lastRun();
+    EXPECT_EQ(linesAfter(r.out, "exchange file: "),
+              std::vector<std::string>{utf8Path(work / "GEARBOX.tvl")});
+#endif
+}
+
+#if !defined(_WIN32)
+// Output that cannot be written is an error whose reason is on standard error: status 12 for a
+// run that would have ended with 0, the run's own status otherwise. Through a shell that points
+// the output at /dev/full or closes it.
+TEST_F(HostsimProgramTest, OutputThatCannotBeWrittenIsAnError) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        const char* redirection;
+        ExitStatus status;
+        std::string err;
+    };
+    const std::string noSpace = std::make_error_code(std::errc::no_space_on_device).message();
+    const std::string work = utf8Path(folder("full"));
+    const std::vector<Case> cases = {
+        {"a run whose output is written", {"--workdir", work}, "", ExitStatus::Success, ""},
+        {"a run to a full device",
+         {"--workdir", work},
+         ">/dev/full",
+         ExitStatus::OutputFailed,
+         "hostsim: cannot write standard output: " + noSpace + "\n"},
+        {"help to a full device",
+         {"--help"},
+         ">/dev/full",
+         ExitStatus::OutputFailed,
+         "hostsim: cannot write standard output: " + noSpace + "\n"},
+        {"a run with its standard output closed",
+         {"--workdir", work},
+         ">&-",
+         ExitStatus::OutputFailed,
+         "hostsim: cannot write standard output: " +
+             std::make_error_code(std::errc::bad_file_descriptor).message() + "\n"},
+        {"a bad command line keeps its status",
+         {"--sesion", "x"},
+         ">/dev/full 2>/dev/full",
+         ExitStatus::BadArguments,
+         ""},
+        // Last: it leaves the application's path in the test's registry.
+        {"a failed export keeps its status",
+         {"--workdir", work, "--tarvelo-dir", work},
+         ">/dev/full",
+         ExitStatus::ExportFailed,
+         "hostsim: an export failed: \"TarveloOpenFailed\"\nhostsim: cannot write standard "
+         "output: " +
+             noSpace + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> arguments = {
+            "-c", std::string("exec \"$0\" \"$@\" ") + c.redirection, utf8Path(kHostsim),
+            "--registry", utf8Path(sandbox.storeDirectory())};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        TestProcess::Result r = TestProcess::run("/bin/sh", arguments, scratch());
+        EXPECT_EQ(r.exitCode, code(c.status)) << r.out << r.err;
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
 // Past a file-size limit the write fails: the plug-in reports it and leaves no partial file.
 TEST_F(HostsimProgramTest, AFileSizeLimitIsAFailedWrite) {
     const fs::path work = folder("limited");
@@ -546,21 +821,5 @@ TEST_F(HostsimProgramTest, AFileSizeLimitIsAFailedWrite) {
     EXPECT_TRUE(namesIn(work).empty());
 }
 #endif
-
-TEST(Tvlsummary, AnswersHelpAndRefusesAFileItCannotRead) {
-    TvlTest::TempDir dir("tvlsummary");
-    TestProcess::Result help = TestProcess::run(kTvlsummary, {"--help"}, dir.path());
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(contains(help.out, "Usage: tvlsummary")) << help.out;
-    EXPECT_TRUE(contains(help.out, "triangles")) << help.out;
-    write(dir / "broken.tvl", "no exchange file");
-    TestProcess::Result broken =
-        TestProcess::run(kTvlsummary, {utf8Path(dir / "broken.tvl")}, dir.path());
-    EXPECT_NE(broken.exitCode, 0);
-    EXPECT_TRUE(contains(broken.err, "broken.tvl")) << broken.err;
-    TestProcess::Result none = TestProcess::run(kTvlsummary, {}, dir.path());
-    EXPECT_NE(none.exitCode, 0);
-    EXPECT_TRUE(contains(none.err, "usage: tvlsummary")) << none.err;
-}
 
 } // namespace

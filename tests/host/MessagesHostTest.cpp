@@ -92,6 +92,22 @@ TEST_F(MessageHostTest, AMessageDialogIsKnownByTheKeysOfItsTexts) {
     EXPECT_EQ(dialogs[1]->textKey, "");
     EXPECT_TRUE(session.transcript().shows("CreoImportError"));
     EXPECT_FALSE(session.transcript().shows("ExportTvlFailed"));
+    // Shown like message-area lines: the text's key, then the text; a title of its own follows.
+    wchar_t* same = nullptr;
+    ASSERT_EQ(ProMessageWstringbufferAlloc(&same, L"TarveloMessages.txt", "CreoImportError",
+                                           nullptr, nullptr),
+              PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProUIMessageDialogDisplay(2, same, text, static_cast<int*>(buttons), 6, &reply),
+              PRO_TK_NO_ERROR);
+    EXPECT_EQ(ProMessageDisplay(L"TarveloMessages.txt", "ExportTvlSuccess", nullptr, nullptr),
+              PRO_TK_NO_ERROR);
+    EXPECT_EQ(session.transcript().render(),
+              "dialog CreoImportError: The model could not be read for the export. (title "
+              "TarveloGateway: Tarvelo Gateway)\n"
+              "dialog (no key): The model could not be read for the export.\n"
+              "dialog CreoImportError: The model could not be read for the export.\n"
+              "area ExportTvlSuccess: The exchange file was written.\n");
+    EXPECT_EQ(ProWstringFree(same), PRO_TK_NO_ERROR);
     EXPECT_EQ(ProWstringFree(title), PRO_TK_NO_ERROR);
     EXPECT_EQ(ProWstringFree(text), PRO_TK_NO_ERROR);
     EXPECT_EQ(ProArrayFree(&buttons), PRO_TK_NO_ERROR);

@@ -326,17 +326,17 @@ TEST_P(ExportedModelTest, ClosedSolidsExportAsClosedOutwardWoundBodies) {
     KorvaneGeometry::ExportTVL(target, dir / "model.tvl");
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const TvlTest::File exported = TvlTest::readFile(dir / "model.tvl");
+    const TvlRead::File exported = TvlRead::readFile(dir / "model.tvl");
     std::filesystem::remove_all(dir);
 
     ASSERT_EQ(exported.parts.size(), 1u);
-    const std::vector<TvlTest::Body>& bodies = exported.parts[0].bodies;
+    const std::vector<TvlRead::Body>& bodies = exported.parts[0].bodies;
     ASSERT_EQ(bodies.size(), solids.size());
     std::size_t triangles = 0;
     int closed = 0;
     for (std::size_t b = 0; b < bodies.size(); ++b) {
         std::vector<MeshCheck::Corners> corners;
-        for (const TvlTest::Triangle& t : bodies[b].triangles) {
+        for (const TvlRead::Triangle& t : bodies[b].triangles) {
             corners.push_back({t.i0, t.i1, t.i2});
         }
         triangles += corners.size();

@@ -13,19 +13,19 @@
 
 namespace {
 
-double distance(const TvlTest::Point& a, const TvlTest::Point& b) {
+double distance(const TvlRead::Point& a, const TvlRead::Point& b) {
     return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
 }
 
 // The first point and the points of least and greatest x, y and z: they span the body, and a
 // map that keeps every point's distance to each of them keeps every distance in the body.
-std::vector<std::size_t> anchorsOf(const std::vector<TvlTest::Point>& points) {
+std::vector<std::size_t> anchorsOf(const std::vector<TvlRead::Point>& points) {
     std::vector<std::size_t> anchors(7, 0);
     for (std::size_t i = 0; i < points.size(); ++i) {
         const double at[3] = {points[i].x, points[i].y, points[i].z};
         for (std::size_t k = 0; k < 3; ++k) {
-            const TvlTest::Point& low = points[anchors[1 + 2 * k]];
-            const TvlTest::Point& high = points[anchors[2 + 2 * k]];
+            const TvlRead::Point& low = points[anchors[1 + 2 * k]];
+            const TvlRead::Point& high = points[anchors[2 + 2 * k]];
             const double lowAt[3] = {low.x, low.y, low.z};
             const double highAt[3] = {high.x, high.y, high.z};
             if (at[k] < lowAt[k]) {
@@ -42,18 +42,18 @@ std::vector<std::size_t> anchorsOf(const std::vector<TvlTest::Point>& points) {
 TEST(SamplePlacements, KeepEveryPartsSize) {
     const char* name = std::getenv("TARVELO_EXCHANGE_FILE");
     ASSERT_NE(name, nullptr) << "TARVELO_EXCHANGE_FILE names no exchange file";
-    const TvlTest::File file = TvlTest::readFile(name);
+    const TvlRead::File file = TvlRead::readFile(name);
     ASSERT_FALSE(file.components.empty());
-    for (const TvlTest::Component& component : file.components) {
+    for (const TvlRead::Component& component : file.components) {
         SCOPED_TRACE("component " + component.name);
-        const TvlTest::Part& part = TvlTest::partOf(file, component);
+        const TvlRead::Part& part = TvlRead::partOf(file, component);
         ASSERT_FALSE(part.bodies.empty());
-        for (const TvlTest::Body& body : part.bodies) {
+        for (const TvlRead::Body& body : part.bodies) {
             ASSERT_GE(body.points.size(), 2u);
-            std::vector<TvlTest::Point> placed;
+            std::vector<TvlRead::Point> placed;
             placed.reserve(body.points.size());
-            for (const TvlTest::Point& p : body.points) {
-                placed.push_back(TvlTest::placed(component, p));
+            for (const TvlRead::Point& p : body.points) {
+                placed.push_back(TvlRead::placed(component, p));
             }
             // The worst relative change of a distance, and the pair that shows it.
             double worst = 0.0;

@@ -114,6 +114,14 @@ TEST_P(BrokenScenes, AreRefusedWithFileAndPath) {
     R"({"models": [{"name": "A", "type": "part"}, {"name": "B", "type": "part"},)"                 \
     R"({"name": "C", "type": "part", "bodies": [{"surfaces": [{"type": 34}, )" surface R"(]}]}]})"
 
+// A part "P" placed once in an assembly "A" with the given transform (JSON text).
+#define PLACED_WITH(transform)                                                                     \
+    R"({"models": [{"name": "P", "type": "part"}, {"name": "A", "type": "assembly", "features": )" \
+    R"([{"type": "component", "model": "P", "transform": )" transform R"(}]}]})"
+// A part with one primitive (JSON text).
+#define PART_WITH_PRIMITIVE(primitive)                                                             \
+    R"({"models": [{"name": "P", "type": "part", "bodies": [{"primitives": [)" primitive R"(]}]}]})"
+
 INSTANTIATE_TEST_SUITE_P(
     Host, BrokenScenes,
     ::testing::Values(
@@ -189,6 +197,77 @@ INSTANTIATE_TEST_SUITE_P(
             R"({"models": [{"name": "A", "type": "part", "bodies": [{"primitives": [{"box": {"min": [0,0,0], "max": [1,0,1]}}]}]}]})",
             "scene.json: /models/0/bodies/0/primitives/0: a box needs max greater than min "
             "in x, y and z"},
+        // What a host never produces: placements that are not rigid, coordinates beyond a
+        // double, texts holding NUL.
+        BrokenScene{"ScaledPlacement", PLACED_WITH("[[2,0,0,0],[0,1,0,0],[0,0,1,0],[0,0,0,1]]"),
+                    "scene.json: /models/1/features/0/transform: not rigid: row 0 of the 3x3 part "
+                    "has the squared length 4, not 1"},
+        BrokenScene{"ShrunkThirdRow", PLACED_WITH("[[1,0,0,0],[0,1,0,0],[0,0,0.5,0],[0,0,0,1]]"),
+                    "scene.json: /models/1/features/0/transform: not rigid: row 2 of the 3x3 part "
+                    "has the squared length 0.25, not 1"},
+        BrokenScene{"ShearedPlacement", PLACED_WITH("[[1,0,0,0],[0.5,1,0,0],[0,0,1,0],[0,0,0,1]]"),
+                    "scene.json: /models/1/features/0/transform: not rigid: rows 0 and 1 of the "
+                    "3x3 part are not orthogonal (dot product 0.5)"},
+        BrokenScene{"RowsOneAndTwoAlike", PLACED_WITH("[[1,0,0,0],[0,0,1,0],[0,0,1,0],[0,0,0,1]]"),
+                    "scene.json: /models/1/features/0/transform: not rigid: rows 1 and 2 of the "
+                    "3x3 part are not orthogonal (dot product 1)"},
+        BrokenScene{"ProjectivePlacement",
+                    PLACED_WITH("[[1,0,0,0],[0,1,0,0.25],[0,0,1,0],[0,0,0,1]]"),
+                    "scene.json: /models/1/features/0/transform/1/3: the last column of a "
+                    "placement is 0, 0, 0, 1"},
+        BrokenScene{"PlacementWithWeight", PLACED_WITH("[[1,0,0,0],[0,1,0,0],[0,0,1,0],[5,6,7,2]]"),
+                    "scene.json: /models/1/features/0/transform/3/3: the last column of a "
+                    "placement is 0, 0, 0, 1"},
+        BrokenScene{"PlacementBeyondADouble",
+                    PLACED_WITH("\n[[1,0,0,0],[0,1,0,0],[0,0,1,0],[1e999,0,0,1]]"),
+                    "scene.json: /models/1/features/0/transform/3/0: line 2, column 37: number "
+                    "overflow parsing '1e999'"},
+        BrokenScene{
+            "VertexBeyondADouble",
+            PART_WITH_SURFACE("\n{\"type\": 34, \"tessellation\": {\"vertices\": [[0,-1e400,0]], "
+                              "\"facets\": []}}"),
+            "scene.json: /models/2/bodies/0/surfaces/1/tessellation/vertices/0/1: line 2, "
+            "column 52: number overflow parsing '-1e400'"},
+        BrokenScene{
+            "BoxBeyondADouble",
+            PART_WITH_PRIMITIVE(R"({"box": {"min": [-1e308, 0, 0], "max": [1e308, 1, 1]}})"),
+            "scene.json: /models/0/bodies/0/primitives/0/box: its extent in x is no finite "
+            "number"},
+        BrokenScene{
+            "BoxBeyondADoubleInZ",
+            PART_WITH_PRIMITIVE(R"({"box": {"min": [0, 0, -1.5e308], "max": [1, 1, 1e308]}})"),
+            "scene.json: /models/0/bodies/0/primitives/0/box: its extent in z is no finite "
+            "number"},
+        BrokenScene{"CylinderBeyondADouble",
+                    PART_WITH_PRIMITIVE(R"({"cylinder": {"base": [0, 1.7e308, 0], "axis": )"
+                                        R"([0, 0, 1], "radius": 1e308, "height": 1}})"),
+                    "scene.json: /models/0/bodies/0/primitives/0/cylinder: it reaches coordinates "
+                    "that are no finite numbers"},
+        BrokenScene{"CylinderAxisBeyondADouble",
+                    PART_WITH_PRIMITIVE(R"({"cylinder": {"base": [0, 0, 0], "axis": )"
+                                        R"([0, 1e200, 0], "radius": 1, "height": 1}})"),
+                    "scene.json: /models/0/bodies/0/primitives/0/cylinder/axis: too long for its "
+                    "length to be a finite number"},
+        BrokenScene{
+            "ModelNameWithNul",
+            R"({"models": [{"name": "A\u0000B", "type": "part"}, {"name": "A\u0000C", "type": "part"}]})",
+            "scene.json: /models/0/name: contains U+0000, which ends a text for the host"},
+        BrokenScene{
+            "ComponentModelWithNul",
+            R"({"models": [{"name": "A", "type": "assembly", "features": [{"type": "component", "model": "A\u0000"}]}]})",
+            "scene.json: /models/0/features/0/model: contains U+0000, which ends a text for the "
+            "host"},
+        BrokenScene{
+            "ParameterTextWithNul",
+            R"({"models": [{"name": "A", "type": "part", "parameters": [{"name": "M", "type": "string", "value": "\u0000"}]}]})",
+            "scene.json: /models/0/parameters/0/value: contains U+0000, which ends a text for "
+            "the host"},
+        BrokenScene{"WorkingDirectoryWithNul",
+                    R"({"models": [], "workingDirectory": "/tmp/a\u0000b"})",
+                    "scene.json: /workingDirectory: contains U+0000, which ends a text for the "
+                    "host"},
+        BrokenScene{"EmptyWorkingDirectory", R"({"models": [], "workingDirectory": ""})",
+                    "scene.json: /workingDirectory: an empty text names no folder"},
         BrokenScene{"ModelFileNotAPath",
                     R"({"models": [{"name": "A", "type": "part", "modelFile": 3}]})",
                     "scene.json: /models/0/modelFile: expected the path of a STEP, BREP or STL "
@@ -248,6 +327,46 @@ TEST(SceneLoader, AModelFilePathOutsideAsciiIsFound) {
     ASSERT_NE(part, nullptr);
     EXPECT_EQ(part->bodies.size(), 1u);
     std::filesystem::remove_all(dir);
+}
+
+// Rows of the rotation within 1e-6 of orthonormal are a placement as the host makes it; the
+// first values past that are not. The working directory's text is kept as written, at any
+// length: whether the host can hand it on is judged on the full path (hostsim does).
+TEST(SceneLoader, PlacementsAreRigidWithinOneMillionth) {
+    struct Case {
+        const char* rows;
+        bool rigid;
+    };
+    const Case cases[] = {
+        // A quarter turn about z, exactly.
+        {"[0,1,0,0],[-1,0,0,0],[0,0,1,0]", true},
+        // Squared lengths 1 + 9.8e-7 and 1 + 1.02e-6.
+        {"[1.00000049,0,0,0],[0,1,0,0],[0,0,1,0]", true},
+        {"[1.00000051,0,0,0],[0,1,0,0],[0,0,1,0]", false},
+        {"[1,0,0,0],[0,0.99999951,0,0],[0,0,1,0]", true},
+        {"[1,0,0,0],[0,0.99999949,0,0],[0,0,1,0]", false},
+        // Dot products 9.9e-7 and 1.01e-6.
+        {"[1,0,0,0],[0,1,0,0],[0.00000099,0,1,0]", true},
+        {"[1,0,0,0],[0,1,0,0],[0.00000101,0,1,0]", false},
+        {"[1,0,0,0],[0,1,-0.00000099,0],[0,0.00000099,1,0]", true},
+        {"[1,0,0,0],[0,1,0,0],[0,-0.00000101,1,0]", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rows);
+        const std::string scene =
+            std::string(R"({"workingDirectory": ")") + std::string(400, 'w') +
+            R"(", "models": [{"name": "P", "type": "part"}, {"name": "A", "type": "assembly", )"
+            R"("features": [{"type": "component", "model": "P", "transform": [)" +
+            c.rows + R"(,[4,5,6,1]]}]}], "current": "A"})";
+        Hostsim::Session session;
+        if (c.rigid) {
+            ASSERT_NO_THROW(Hostsim::loadSceneText(session, scene, "scene.json"));
+            EXPECT_EQ(session.findModel(L"A")->features.front().transform[3][2], 6.0);
+            EXPECT_EQ(session.workingDirectory, std::wstring(400, L'w'));
+        } else {
+            EXPECT_THROW(Hostsim::loadSceneText(session, scene, "scene.json"), Hostsim::SceneError);
+        }
+    }
 }
 
 TEST(SceneLoader, NoPrefixOfAValidSceneCrashes) {

@@ -55,15 +55,15 @@ TEST_F(ExportCompletenessTest, SurfacesAndFacetSetsTheHostCannotReadAreLeftOutAn
 
     EXPECT_EQ(exportOnce(), (Keys{"WarningSurfaceTessellationFailed %0s", "ExportTvlSuccess",
                                   "TarveloNotInstalled"}));
-    const TvlTest::File file = TvlTest::readFile(work / "HOUSING.tvl");
+    const TvlRead::File file = TvlRead::readFile(work / "HOUSING.tvl");
     ASSERT_EQ(file.parts.size(), 1u);
     ASSERT_EQ(file.parts[0].bodies.size(), 1u);
-    const TvlTest::Body& written = file.parts[0].bodies[0];
+    const TvlRead::Body& written = file.parts[0].bodies[0];
     // The orphan, six box sides, the second facet set.
     ASSERT_EQ(written.surfaces.size(), 8u);
     for (std::size_t i = 0; i < written.surfaces.size(); ++i) {
         SCOPED_TRACE("surface " + std::to_string(i));
-        const TvlTest::Surface& s = written.surfaces[i];
+        const TvlRead::Surface& s = written.surfaces[i];
         EXPECT_EQ(s.index, static_cast<std::int32_t>(i));
         EXPECT_EQ(s.cti, 250);
         EXPECT_NE(s.kind, 0);
@@ -75,7 +75,7 @@ TEST_F(ExportCompletenessTest, SurfacesAndFacetSetsTheHostCannotReadAreLeftOutAn
     // One triangle for the orphan, two per box side, one for the facet set; none at z 30 or 40.
     ASSERT_EQ(written.triangles.size(), 14u);
     std::vector<int> perSurface(written.surfaces.size(), 0);
-    for (const TvlTest::Triangle& t : written.triangles) {
+    for (const TvlRead::Triangle& t : written.triangles) {
         ASSERT_GE(t.surface, 0);
         ASSERT_LT(static_cast<std::size_t>(t.surface), written.surfaces.size());
         ++perSurface[static_cast<std::size_t>(t.surface)];
@@ -94,7 +94,7 @@ TEST_F(ExportCompletenessTest, ComponentsPassedOverOnTheTwentySixthLevelDoNotSto
 
     EXPECT_EQ(exportOnce(), (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
     EXPECT_TRUE(session.transcript().dialogs().empty());
-    const TvlTest::File file = TvlTest::readFile(work / "L0.tvl");
+    const TvlRead::File file = TvlRead::readFile(work / "L0.tvl");
     EXPECT_EQ(file.nodes.size(), 26u);
     ASSERT_EQ(file.components.size(), 1u);
     EXPECT_EQ(file.components[0].matrix[7], 7.0);

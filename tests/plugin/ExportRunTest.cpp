@@ -178,7 +178,7 @@ TEST_F(ExportRunTest, WithoutInstallationTheFileStaysAndTheDialogStaysOpen) {
     EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
     EXPECT_FALSE(r.closedByExport);
     EXPECT_EQ(tvlFiles(), std::vector<fs::path>{"PART.tvl"});
-    EXPECT_EQ(TvlTest::readFile(file("PART.tvl")).name, "PART");
+    EXPECT_EQ(TvlRead::readFile(file("PART.tvl")).name, "PART");
 }
 
 TEST_F(ExportRunTest, WithoutDeletionTheMessageNamesTheFullPath) {
@@ -296,18 +296,18 @@ TEST_F(ExportRunTest, TheFirstFreeNameIsTakenAndRecordedInTheFile) {
     std::ofstream(file("PART_1.tvl")) << "x";
     RunResult r = run();
     EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
-    EXPECT_EQ(TvlTest::readFile(file("PART_2.tvl")).name, "PART_2");
+    EXPECT_EQ(TvlRead::readFile(file("PART_2.tvl")).name, "PART_2");
     // A second press in the same dialog takes the next name.
     session.transcript().clear();
     r = run();
-    EXPECT_EQ(TvlTest::readFile(file("PART_3.tvl")).name, "PART_3");
+    EXPECT_EQ(TvlRead::readFile(file("PART_3.tvl")).name, "PART_3");
 }
 
 TEST_F(ExportRunTest, ADirectoryTakesTheNameLikeAFile) {
     fs::create_directories(file("PART.tvl"));
     run();
     EXPECT_TRUE(fs::is_directory(file("PART.tvl")));
-    EXPECT_EQ(TvlTest::readFile(file("PART_1.tvl")).name, "PART_1");
+    EXPECT_EQ(TvlRead::readFile(file("PART_1.tvl")).name, "PART_1");
 }
 
 TEST_F(ExportRunTest, WhenAllThousandNamesAreTakenNothingIsWritten) {
@@ -451,7 +451,7 @@ TEST_F(ExportRunTest, ALinkTakesTheNameWhereverItLeads) {
     std::string recordedName;
     session.callObserver = [&](const Hostsim::Call& call) {
         if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
-            recordedName = TvlTest::readFile(file("PART_2.tvl")).name;
+            recordedName = TvlRead::readFile(file("PART_2.tvl")).name;
         }
     };
     RunResult r = run();
@@ -479,7 +479,7 @@ TEST_F(ExportRunTest, AFileThatAppearsBeforeTheWriteIsLeftAndTheNextNameTaken) {
     EXPECT_TRUE(r.closedByExport);
     std::ifstream other(file("PART.tvl"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(other), {}), "someone else's");
-    EXPECT_EQ(TvlTest::readFile(file("PART_1.tvl")).name, "PART_1");
+    EXPECT_EQ(TvlRead::readFile(file("PART_1.tvl")).name, "PART_1");
     std::vector<std::string> args = recorded(file("PART_1.tvl"));
     ASSERT_EQ(args.size(), 1u);
     EXPECT_TRUE(fs::equivalent(fs::path(args[0]), file("PART_1.tvl")));
@@ -577,7 +577,7 @@ TEST_F(ExportRunNonAscii, TheApplicationGetsThePathsAsTheyAreOnDisk) {
     }
     ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(wideOf(names[0]), kModel + L".tvl");
-    EXPECT_EQ(TvlTest::readFile(dir / names[0]).name,
+    EXPECT_EQ(TvlRead::readFile(dir / names[0]).name,
               Velmora::narrowText(kModel.c_str(), kModel.size() + 1));
 
     const std::wstring shownPath = wideOf(dir) + separator() + kModel + L".tvl";

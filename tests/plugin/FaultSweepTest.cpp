@@ -143,7 +143,7 @@ protected:
         // Whatever exchange file is left is complete.
         for (const auto& entry : fs::directory_iterator(work.path())) {
             if (entry.path().extension() == ".tvl") {
-                EXPECT_NO_THROW(TvlTest::readFile(entry.path())) << label;
+                EXPECT_NO_THROW(TvlRead::readFile(entry.path())) << label;
             }
         }
         // The stand-in application, when started, is done before its folder goes.

@@ -13,7 +13,7 @@ namespace {
 using Hostsim::Matrix;
 
 struct Box {
-    TvlTest::Point min, max;
+    TvlRead::Point min, max;
 };
 
 struct Case {
@@ -64,17 +64,17 @@ class PlacementAcrossUnitsTest : public PluginTest::PluginSessionTest,
 protected:
     // Presses "Export" and then "Cancel" (no "Tarvelo.exe" is installed, so the dialog stays
     // open after the export) and reads the file written for the current model.
-    TvlTest::File exportCurrentModel(const std::string& name) {
+    TvlRead::File exportCurrentModel(const std::string& name) {
         script("press Export\npress Cancel\n");
         EXPECT_EQ(Velmora::openExportDialog(nullptr, nullptr, nullptr), 0);
         EXPECT_EQ(session.transcript().areaKeys(),
                   (std::vector<std::string>{"ExportTvlSuccess", "TarveloNotInstalled"}));
-        return TvlTest::readFile(work.path() / (name + ".tvl"));
+        return TvlRead::readFile(work.path() / (name + ".tvl"));
     }
 };
 
 // Which corner of the box a point is (bit 0 x, bit 1 y, bit 2 z at the maximum); -1 for none.
-int cornerOf(const TvlTest::Point& p, const Box& box) {
+int cornerOf(const TvlRead::Point& p, const Box& box) {
     const double tolerance = 1e-9;
     int corner = 0;
     const double at[3] = {p.x, p.y, p.z};
@@ -104,17 +104,17 @@ TEST_P(PlacementAcrossUnitsTest, EachComponentPutsTheCubeWhereTheSceneDoesAtItsO
     top.addComponent(L"CUBE", inTop);
     session.setCurrent(c.partIsCurrent ? &cube : &top);
 
-    const TvlTest::File file = exportCurrentModel(c.partIsCurrent ? "CUBE" : "TOP");
+    const TvlRead::File file = exportCurrentModel(c.partIsCurrent ? "CUBE" : "TOP");
     ASSERT_EQ(file.components.size(), c.expected.size());
     for (std::size_t i = 0; i < c.expected.size(); ++i) {
         SCOPED_TRACE("component " + std::to_string(i));
-        const TvlTest::Component& component = file.components[i];
-        const TvlTest::Part& part = TvlTest::partOf(file, component);
+        const TvlRead::Component& component = file.components[i];
+        const TvlRead::Part& part = TvlRead::partOf(file, component);
         ASSERT_EQ(part.bodies.size(), 1u);
         ASSERT_EQ(part.bodies[0].points.size(), 8u);
         std::set<int> corners;
-        for (const TvlTest::Point& p : part.bodies[0].points) {
-            const TvlTest::Point q = TvlTest::placed(component, p);
+        for (const TvlRead::Point& p : part.bodies[0].points) {
+            const TvlRead::Point q = TvlRead::placed(component, p);
             const int corner = cornerOf(q, c.expected[i]);
             EXPECT_GE(corner, 0) << "(" << p.x << ", " << p.y << ", " << p.z << ") goes to (" << q.x
                                  << ", " << q.y << ", " << q.z << ")";

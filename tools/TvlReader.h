@@ -1,6 +1,6 @@
-// Test-only decoder of exchange files (".tvl"): reads a written file field by field into plain
-// structs, so that tests can check what the writer produced and print a short summary of it.
-// It follows the file layout on its own and shares no code with the writer.
+// Decoder of exchange files (".tvl"): reads a written file field by field into plain structs,
+// for tvlsummary and for the tests that check what the writer produced. It follows the file
+// layout on its own and shares no code with the writer.
 #pragma once
 
 #include <array>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace TvlTest {
+namespace TvlRead {
 
 struct Attribute {
     std::wstring name;
@@ -104,9 +104,18 @@ private:
     std::size_t offset_;
 };
 
+// A file that cannot be read: the system's reason ("No such file or directory"), or what stands
+// at the path instead of a regular file ("it is a directory").
+class ReadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The whole content must be one file: trailing bytes are an error too.
 File read(const std::vector<unsigned char>& bytes);
 File readFile(const std::filesystem::path& path);
+// Only a regular file (or a link to one) is read: a directory, a device or a FIFO is refused
+// before it is opened. Throws ReadError.
 std::vector<unsigned char> loadBytes(const std::filesystem::path& path);
 
 struct Counts {
@@ -130,4 +139,4 @@ const Part& partOf(const File& file, const Component& component);
 // surfaces, points and triangles.
 void summary(const File& file, std::ostream& out);
 
-} // namespace TvlTest
+} // namespace TvlRead
