@@ -37,30 +37,30 @@ const Placement kPlacements[] = {
 TEST(NarrowAlikeParts, EachPlacementKeepsItsOwnModelsPart) {
     const char* name = std::getenv("TARVELO_EXCHANGE_FILE");
     ASSERT_NE(name, nullptr) << "TARVELO_EXCHANGE_FILE names no exchange file";
-    const TvlTest::File file = TvlTest::readFile(name);
+    const TvlRead::File file = TvlRead::readFile(name);
     EXPECT_EQ(file.name, "PARTS");
     constexpr std::size_t count = std::size(kPlacements);
     ASSERT_EQ(file.components.size(), count);
     ASSERT_EQ(file.parts.size(), count);
     std::set<std::string> names;
-    for (const TvlTest::Part& part : file.parts) {
+    for (const TvlRead::Part& part : file.parts) {
         names.insert(part.name);
     }
     EXPECT_EQ(names.size(), count) << "two parts share a name";
 
     for (std::size_t i = 0; i < count; ++i) {
         const Placement& expected = kPlacements[i];
-        const TvlTest::Component& component = file.components[i];
+        const TvlRead::Component& component = file.components[i];
         SCOPED_TRACE("placement " + std::to_string(i) + ", part " + expected.partName);
         EXPECT_EQ(component.name, expected.partName);
         EXPECT_EQ(component.matrix[3], expected.x);
-        const TvlTest::Part& part = TvlTest::partOf(file, component);
+        const TvlRead::Part& part = TvlRead::partOf(file, component);
         ASSERT_EQ(part.bodies.size(), 1u);
-        const std::vector<TvlTest::Point>& points = part.bodies[0].points;
+        const std::vector<TvlRead::Point>& points = part.bodies[0].points;
         ASSERT_FALSE(points.empty());
         std::array<double, 3> low{points[0].x, points[0].y, points[0].z};
         std::array<double, 3> high = low;
-        for (const TvlTest::Point& p : points) {
+        for (const TvlRead::Point& p : points) {
             const std::array<double, 3> at{p.x, p.y, p.z};
             for (std::size_t k = 0; k < 3; ++k) {
                 low[k] = std::min(low[k], at[k]);
