@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #else
 #include <cerrno>
+#include <unistd.h>
 #endif
 
 namespace KorvaneGeometry {
@@ -28,6 +29,7 @@ NewFileBuf::~NewFileBuf() {
 }
 
 Creation NewFileBuf::create(const std::filesystem::path& path) {
+    identity_.reset();
 #ifdef _WIN32
     // Wide path, so that names outside the ANSI code page work; others may share the file.
     int fd = -1;
@@ -35,6 +37,12 @@ Creation NewFileBuf::create(const std::filesystem::path& path) {
                                     _SH_DENYNO, _S_IREAD | _S_IWRITE);
     if (error != 0) {
         return error == EEXIST ? Creation::Taken : Creation::Failed;
+    }
+    // A device name opens the device: nothing written there would be a file.
+    identity_ = diskFileIdentity(fd);
+    if (!identity_) {
+        _close(fd);
+        return Creation::NotAFile;
     }
     file_ = _fdopen(fd, "wb");
     if (file_ == nullptr) {
@@ -46,6 +54,12 @@ Creation NewFileBuf::create(const std::filesystem::path& path) {
     file_ = std::fopen(path.c_str(), "wbx");
     if (file_ == nullptr) {
         return errno == EEXIST ? Creation::Taken : Creation::Failed;
+    }
+    identity_ = diskFileIdentity(::fileno(file_));
+    if (!identity_) {
+        std::fclose(file_);
+        file_ = nullptr;
+        return Creation::NotAFile;
     }
 #endif
     // The blocks in front of this buffer are the only gathering needed.
@@ -95,8 +109,8 @@ void finishFile(BlockWriteBuf& block, NewFileBuf& file) {
 
 } // namespace detail
 
-void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
-               TvlFileState& state) {
+void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path, TvlFileState& state,
+               FileIdentity& identity) {
     state = TvlFileState::Untouched;
     // The entry itself decides: a link takes the path, whatever it leads to.
     if (std::filesystem::exists(std::filesystem::symlink_status(path))) {
@@ -109,8 +123,10 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
         return; // something appeared at the path since the test
     case detail::Creation::Created:
         state = TvlFileState::Created;
+        identity = *file.identity();
         break;
     case detail::Creation::Failed:
+    case detail::Creation::NotAFile:
         break;
     }
     // The writer's stream gathers into blocks for the file. Destroyed in reverse order: the
@@ -118,8 +134,8 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
     BlockWriteBuf block(file, detail::kBlockSize);
     std::ostream stream(&block);
     if (!file.isOpen()) {
-        // A file that could not be opened fails at the very first write, which then names
-        // the version text's first character.
+        // A file that could not be opened, or a device in its place, fails at the very first
+        // write, which then names the version text's first character.
         stream.setstate(std::ios::badbit);
     }
 
@@ -132,15 +148,17 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
         // The one runtime error of the writer comes from a model it cannot write at all:
         // what was written of it is of no use to anyone.
         file.close();
-        if (state == TvlFileState::Created) {
-            try {
-                std::filesystem::remove(path);
-                state = TvlFileState::Removed;
-            } catch (const std::filesystem::filesystem_error&) {
-                // The partial file stays; the state tells the caller.
-            }
+        if (state == TvlFileState::Created && removeIfSameFile(path, identity)) {
+            state = TvlFileState::Removed;
         }
+        // Otherwise the partial file stays; the state tells the caller.
     }
+}
+
+void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
+               TvlFileState& state) {
+    FileIdentity ignored;
+    ExportTVL(assembly, path, state, ignored);
 }
 
 void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path) {

@@ -347,14 +347,34 @@ TEST(ExportRunPieces, AModelNameIsAPlainFileNameOrRefused) {
 }
 
 TEST(ExportRunPieces, TheCommandLineCharacterForCharacter) {
-    EXPECT_EQ(Velmora::tarveloCommandLine("C:\\Tarvelo", "D:\\w\\PART.tvl", false),
-              "\"C:\\Tarvelo\\Tarvelo.exe\" \"D:\\w\\PART.tvl\"");
-    EXPECT_EQ(Velmora::tarveloCommandLine("C:\\Tarvelo", "D:\\w\\PART.tvl", true),
-              "\"C:\\Tarvelo\\Tarvelo.exe\" \"D:\\w\\PART.tvl\" -d");
-    // Texts go in as they are: a trailing backslash stays, quotes are not escaped.
-    EXPECT_EQ(Velmora::tarveloCommandLine("C:\\T\\", "a\"b", false),
-              "\"C:\\T\\\\Tarvelo.exe\" \"a\"b\"");
-    EXPECT_EQ(Velmora::tarveloCommandLine("", "", true), "\"\\Tarvelo.exe\" \"\" -d");
+    struct Case {
+        const char* install;
+        const char* path;
+        bool deleteAfterUse;
+        std::optional<std::string> line;
+    };
+    const std::vector<Case> cases = {
+        {"C:\\Tarvelo", "D:\\w\\PART.tvl", false,
+         "\"C:\\Tarvelo\\Tarvelo.exe\" \"D:\\w\\PART.tvl\""},
+        {"C:\\Tarvelo", "D:\\w\\PART.tvl", true,
+         "\"C:\\Tarvelo\\Tarvelo.exe\" \"D:\\w\\PART.tvl\" -d"},
+        // A trailing backslash of the folder stays: the program's path takes backslashes as
+        // they are. Backslashes inside the path do not touch a quote.
+        {"C:\\T\\", "D:\\a\\\\b c\\P.tvl", false,
+         "\"C:\\T\\\\Tarvelo.exe\" \"D:\\a\\\\b c\\P.tvl\""},
+        {"", "", true, "\"\\Tarvelo.exe\" \"\" -d"},
+        // What the quoting cannot carry exactly.
+        {"C:\\T", "a\"b", false, std::nullopt},
+        {"C:\\T", "/tmp/x\" \"/tmp/victim/P.tvl", true, std::nullopt},
+        {"/opt/t\" \"/tmp", "/w/P.tvl", false, std::nullopt},
+        {"\"", "/w/P.tvl", true, std::nullopt},
+        {"C:\\T", "D:\\w\\", false, std::nullopt},
+        {"C:\\T", "\\", true, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.install) + " | " + c.path);
+        EXPECT_EQ(Velmora::tarveloCommandLine(c.install, c.path, c.deleteAfterUse), c.line);
+    }
 }
 
 #ifndef _WIN32
