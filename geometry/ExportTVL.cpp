@@ -29,7 +29,7 @@ NewFileBuf::~NewFileBuf() {
 }
 
 Creation NewFileBuf::create(const std::filesystem::path& path) {
-    identity_.reset();
+    held_.release();
 #ifdef _WIN32
     // Wide path, so that names outside the ANSI code page work; others may share the file.
     int fd = -1;
@@ -39,11 +39,11 @@ Creation NewFileBuf::create(const std::filesystem::path& path) {
         return error == EEXIST ? Creation::Taken : Creation::Failed;
     }
     // A device name opens the device: nothing written there would be a file.
-    identity_ = diskFileIdentity(fd);
-    if (!identity_) {
+    if (!diskFileIdentity(fd)) {
         _close(fd);
         return Creation::NotAFile;
     }
+    held_ = HeldFile::of(fd);
     file_ = _fdopen(fd, "wb");
     if (file_ == nullptr) {
         _close(fd);
@@ -55,12 +55,12 @@ Creation NewFileBuf::create(const std::filesystem::path& path) {
     if (file_ == nullptr) {
         return errno == EEXIST ? Creation::Taken : Creation::Failed;
     }
-    identity_ = diskFileIdentity(::fileno(file_));
-    if (!identity_) {
+    if (!diskFileIdentity(::fileno(file_))) {
         std::fclose(file_);
         file_ = nullptr;
         return Creation::NotAFile;
     }
+    held_ = HeldFile::of(::fileno(file_));
 #endif
     // The blocks in front of this buffer are the only gathering needed.
     std::setvbuf(file_, nullptr, _IONBF, 0);
@@ -110,8 +110,9 @@ void finishFile(BlockWriteBuf& block, NewFileBuf& file) {
 } // namespace detail
 
 void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path, TvlFileState& state,
-               FileIdentity& identity) {
+               HeldFile& created) {
     state = TvlFileState::Untouched;
+    created.release();
     // The entry itself decides: a link takes the path, whatever it leads to.
     if (std::filesystem::exists(std::filesystem::symlink_status(path))) {
         return;
@@ -123,7 +124,7 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path, 
         return; // something appeared at the path since the test
     case detail::Creation::Created:
         state = TvlFileState::Created;
-        identity = *file.identity();
+        created = std::move(file.held());
         break;
     case detail::Creation::Failed:
     case detail::Creation::NotAFile:
@@ -148,7 +149,7 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path, 
         // The one runtime error of the writer comes from a model it cannot write at all:
         // what was written of it is of no use to anyone.
         file.close();
-        if (state == TvlFileState::Created && removeIfSameFile(path, identity)) {
+        if (state == TvlFileState::Created && created.removeAt(path)) {
             state = TvlFileState::Removed;
         }
         // Otherwise the partial file stays; the state tells the caller.
@@ -157,8 +158,8 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path, 
 
 void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
                TvlFileState& state) {
-    FileIdentity ignored;
-    ExportTVL(assembly, path, state, ignored);
+    HeldFile created;
+    ExportTVL(assembly, path, state, created);
 }
 
 void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path) {

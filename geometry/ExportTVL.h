@@ -2,7 +2,7 @@
 #pragma once
 
 #include "CAD_Assembly.h"
-#include "FileIdentity.h"
+#include "HeldFile.h"
 
 #include <filesystem>
 
@@ -32,12 +32,12 @@ enum class TvlFileState {
 // leaves no file behind. Any failure to write throws KorvaneUtil::SerializerException naming the
 // value that could not be written; a file written that far stays. A test of the path that fails
 // other than by "not found" throws std::filesystem::filesystem_error before anything is created.
-// `identity` receives the created file's identity once `state` is Created, so that the caller
-// can remove that file and no other (removeIfSameFile). Build the path from wide text where it
+// `created` holds the file from the moment `state` is Created, so that the caller can later
+// remove that very file and no other (HeldFile::removeAt). Build the path from wide text where it
 // may hold characters outside the Windows ANSI code page: a narrow std::string is read in that
 // code page there.
 void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path, TvlFileState& state,
-               FileIdentity& identity);
+               HeldFile& created);
 
 // The same write, for callers that need not know which file it created.
 void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,

@@ -3,12 +3,11 @@
 #pragma once
 
 #include "BlockWriteBuf.h"
-#include "FileIdentity.h"
+#include "HeldFile.h"
 
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <streambuf>
 
 namespace KorvaneGeometry::detail {
@@ -41,8 +40,9 @@ public:
 
     Creation create(const std::filesystem::path& path);
     bool isOpen() const { return file_ != nullptr; }
-    // The file created: known whenever create() answered Created.
-    const std::optional<FileIdentity>& identity() const { return identity_; }
+    // The file created, held from create() on when it answered Created (unless the system had
+    // no handle left for it).
+    HeldFile& held() { return held_; }
     // Flushes and closes; false when either failed or nothing was open.
     bool close();
 
@@ -53,7 +53,7 @@ protected:
 
 private:
     std::FILE* file_ = nullptr;
-    std::optional<FileIdentity> identity_;
+    HeldFile held_;
 };
 
 // Hands on the last block, flushes and closes the file; a failure of any of these (disk full

@@ -4,7 +4,7 @@
 #include "CAD_Assembly.h"
 #include "CreoImport.h"
 #include "ExportTVL.h"
-#include "FileIdentity.h"
+#include "HeldFile.h"
 #include "LaunchViewer.h"
 #include "Messages.h"
 #include "NarrowText.h"
@@ -58,7 +58,8 @@ void runExport() {
     Stage stage = Stage::Extracting;
     fs::path fsPath;
     TvlFileState written = TvlFileState::Untouched;
-    KorvaneGeometry::FileIdentity identity;
+    // Held until the run ends, so that a removal can only ever take this file.
+    KorvaneGeometry::HeldFile created;
     try {
         // An exception out of the extraction reaches the handler below, which reports it as a
         // failed extraction too.
@@ -117,11 +118,11 @@ void runExport() {
             model.setName(base);
             pathText = std::move(candidatePath);
             fsPath = std::move(*candidate);
-            KorvaneGeometry::ExportTVL(model, fsPath, written, identity);
+            KorvaneGeometry::ExportTVL(model, fsPath, written, created);
         }
         if (written != TvlFileState::Complete) {
             if (written == TvlFileState::Created) {
-                KorvaneGeometry::removeIfSameFile(fsPath, identity);
+                created.removeAt(fsPath);
             }
             showMessage("ExportTvlFailed");
             return;
@@ -157,7 +158,7 @@ void runExport() {
             }
             // The application would have deleted it; it never got the file. Only the file this
             // run wrote goes, not one that took its name meanwhile.
-            if (*deleteAfterUse && !KorvaneGeometry::removeIfSameFile(fsPath, identity) &&
+            if (*deleteAfterUse && !created.removeAt(fsPath) &&
                 showMessage("DeleteTvlFailed") != PRO_TK_NO_ERROR) {
                 return;
             }
@@ -169,7 +170,7 @@ void runExport() {
         // that cannot be converted. A file that this run began to write is of no use; one it
         // finished stays, as does its report. Whatever else is at the path is not this run's.
         if (written == TvlFileState::Created) {
-            KorvaneGeometry::removeIfSameFile(fsPath, identity);
+            created.removeAt(fsPath);
         }
         if (stage == Stage::Extracting) {
             showMessageDialog("CreoImportError", "CreoImportError");
