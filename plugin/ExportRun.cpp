@@ -128,6 +128,13 @@ void runExport() {
             return;
         }
 
+        // Only a failed start with "DeleteTvl" still removes the file; otherwise it is let go at
+        // once, as after a start: Windows keeps the name of a file that is deleted while it is
+        // held, and the application with "-d" may delete it right away.
+        if (!*deleteAfterUse) {
+            created.release();
+        }
+
         stage = Stage::Reported;
         const ProErrors shown = *deleteAfterUse
                                     ? showMessage("ExportTvlSuccess")
@@ -149,6 +156,7 @@ void runExport() {
             commandLine = tarveloCommandLine(*install, pathText, *deleteAfterUse);
         }
         if (commandLine && launchViewer(*commandLine)) {
+            created.release();
             if (showMessage("TarveloOpenSuccess") != PRO_TK_NO_ERROR) {
                 return;
             }

@@ -283,7 +283,7 @@ TEST_F(ExportRunTest, AFailedRemovalIsReportedAndTheDialogStillCloses) {
     // While the failed start is reported, something else takes the file's place.
     session.callObserver = [this](const Hostsim::Call& call) {
         if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
-            fs::remove(file("PART.tvl"));
+            fs::rename(file("PART.tvl"), file("PART.aside"));
             fs::create_directories(file("PART.tvl") / "held");
         }
     };
@@ -297,7 +297,7 @@ TEST_F(ExportRunTest, AFailingDeleteFailedMessageKeepsTheDialogOpen) {
     setInstallPath((work / "nothing-here").wstring());
     session.callObserver = [this](const Hostsim::Call& call) {
         if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
-            fs::remove(file("PART.tvl"));
+            fs::rename(file("PART.tvl"), file("PART.aside"));
             fs::create_directories(file("PART.tvl") / "held");
         }
     };
@@ -918,5 +918,78 @@ TEST_F(ExportRunTest, APathThatTheQuotingCannotCarryStartsNothing) {
     EXPECT_TRUE(tvlFilesAnywhere().empty());
 }
 #endif
+
+// The run holds its file only while a removal may still follow (a failed start with
+// "DeleteTvl"): after a start, or when no deletion is asked for, others may delete the file and
+// put something else at its name at once, on Windows too.
+TEST_F(ExportRunTest, TheFileIsLetGoOnceNoRemovalCanFollow) {
+    struct Case {
+        const char* label;
+        const char* events;
+        bool installed;
+        const char* shownWhenLooked;
+        Keys keys;
+    };
+    const std::vector<Case> cases = {
+        {"no deletion asked",
+         "toggle DeleteTvl\n",
+         false,
+         "ExportTvlFile %0s",
+         {"ExportTvlFile %0s", "TarveloNotInstalled"}},
+        {"started with -d",
+         "",
+         true,
+         "TarveloOpenSuccess",
+         {"ExportTvlSuccess", "TarveloOpenSuccess"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const fs::path folder = work / c.label;
+        fs::create_directories(folder);
+        session.workingDirectory = wideOf(folder);
+        if (c.installed) {
+            install(work / "install", RecorderProgram::kCommandRecorder);
+        }
+        const fs::path written = folder / "PART.tvl";
+        bool replaced = false;
+        bool held = true;
+        session.callObserver = [&](const Hostsim::Call& call) {
+            if (call.function == "ProMessageDisplay" && call.item == c.shownWhenLooked) {
+#ifndef _WIN32
+                held = RecorderProgram::heldOpen(written);
+#else
+                held = false;
+#endif
+                std::error_code error;
+                fs::remove(written, error);
+                replaced = !error && fs::create_directory(written, error) && !error;
+            }
+        };
+        session.transcript().clear();
+        RunResult r = run(c.events);
+        session.callObserver = nullptr;
+        EXPECT_EQ(r.areaKeys, c.keys);
+        EXPECT_TRUE(replaced);
+        EXPECT_FALSE(held);
+        EXPECT_TRUE(fs::is_directory(written));
+    }
+#ifndef _WIN32
+    // While a removal may follow, the file is held.
+    setInstallPath((work / "nothing-here").wstring());
+    session.workingDirectory = wideOf(work.path());
+    bool held = false;
+    session.callObserver = [&](const Hostsim::Call& call) {
+        if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
+            held = RecorderProgram::heldOpen(file("PART.tvl"));
+        }
+    };
+    session.transcript().clear();
+    RunResult r = run();
+    session.callObserver = nullptr;
+    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenFailed"}));
+    EXPECT_TRUE(held);
+    EXPECT_FALSE(RecorderProgram::heldOpen(file("PART.tvl")));
+#endif
+}
 
 } // namespace
