@@ -148,7 +148,7 @@ TEST_F(ExportRunTest, AFailedExtractionShowsCreoImportErrorAndNothingElse) {
     session.setCurrent(&session.addModel(L"DRAWING", Hostsim::ModelType::Other));
     RunResult r = run();
     EXPECT_FALSE(r.closedByExport);
-    EXPECT_EQ(r.dialogs, 1u);
+    ASSERT_EQ(r.dialogs, 1u);
     EXPECT_EQ(session.transcript().dialogs()[0]->title,
               "The model could not be read for the export.");
     EXPECT_TRUE(r.areaKeys.empty());
