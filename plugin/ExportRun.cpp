@@ -58,7 +58,7 @@ void runExport() {
     Stage stage = Stage::Extracting;
     fs::path fsPath;
     TvlFileState written = TvlFileState::Untouched;
-    // Held until the run ends, so that a removal can only ever take this file.
+    // Held while a removal may still follow, so that a removal can only ever take this file.
     KorvaneGeometry::HeldFile created;
     try {
         // An exception out of the extraction reaches the handler below, which reports it as a
