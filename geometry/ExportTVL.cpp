@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #else
 #include <cerrno>
+#include <unistd.h>
 #endif
 
 namespace KorvaneGeometry {
@@ -28,6 +29,7 @@ NewFileBuf::~NewFileBuf() {
 }
 
 Creation NewFileBuf::create(const std::filesystem::path& path) {
+    held_.release();
 #ifdef _WIN32
     // Wide path, so that names outside the ANSI code page work; others may share the file.
     int fd = -1;
@@ -36,6 +38,12 @@ Creation NewFileBuf::create(const std::filesystem::path& path) {
     if (error != 0) {
         return error == EEXIST ? Creation::Taken : Creation::Failed;
     }
+    // A device name opens the device: nothing written there would be a file.
+    if (!diskFileIdentity(fd)) {
+        _close(fd);
+        return Creation::NotAFile;
+    }
+    held_ = HeldFile::of(fd);
     file_ = _fdopen(fd, "wb");
     if (file_ == nullptr) {
         _close(fd);
@@ -47,6 +55,12 @@ Creation NewFileBuf::create(const std::filesystem::path& path) {
     if (file_ == nullptr) {
         return errno == EEXIST ? Creation::Taken : Creation::Failed;
     }
+    if (!diskFileIdentity(::fileno(file_))) {
+        std::fclose(file_);
+        file_ = nullptr;
+        return Creation::NotAFile;
+    }
+    held_ = HeldFile::of(::fileno(file_));
 #endif
     // The blocks in front of this buffer are the only gathering needed.
     std::setvbuf(file_, nullptr, _IONBF, 0);
@@ -95,9 +109,10 @@ void finishFile(BlockWriteBuf& block, NewFileBuf& file) {
 
 } // namespace detail
 
-void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
-               TvlFileState& state) {
+void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path, TvlFileState& state,
+               HeldFile& created) {
     state = TvlFileState::Untouched;
+    created.release();
     // The entry itself decides: a link takes the path, whatever it leads to.
     if (std::filesystem::exists(std::filesystem::symlink_status(path))) {
         return;
@@ -109,8 +124,10 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
         return; // something appeared at the path since the test
     case detail::Creation::Created:
         state = TvlFileState::Created;
+        created = std::move(file.held());
         break;
     case detail::Creation::Failed:
+    case detail::Creation::NotAFile:
         break;
     }
     // The writer's stream gathers into blocks for the file. Destroyed in reverse order: the
@@ -118,8 +135,8 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
     BlockWriteBuf block(file, detail::kBlockSize);
     std::ostream stream(&block);
     if (!file.isOpen()) {
-        // A file that could not be opened fails at the very first write, which then names
-        // the version text's first character.
+        // A file that could not be opened, or a device in its place, fails at the very first
+        // write, which then names the version text's first character.
         stream.setstate(std::ios::badbit);
     }
 
@@ -132,15 +149,17 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
         // The one runtime error of the writer comes from a model it cannot write at all:
         // what was written of it is of no use to anyone.
         file.close();
-        if (state == TvlFileState::Created) {
-            try {
-                std::filesystem::remove(path);
-                state = TvlFileState::Removed;
-            } catch (const std::filesystem::filesystem_error&) {
-                // The partial file stays; the state tells the caller.
-            }
+        if (state == TvlFileState::Created && created.removeAt(path)) {
+            state = TvlFileState::Removed;
         }
+        // Otherwise the partial file stays; the state tells the caller.
     }
+}
+
+void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path,
+               TvlFileState& state) {
+    HeldFile created;
+    ExportTVL(assembly, path, state, created);
 }
 
 void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path) {

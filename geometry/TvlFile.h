@@ -3,6 +3,7 @@
 #pragma once
 
 #include "BlockWriteBuf.h"
+#include "HeldFile.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -19,12 +20,16 @@ enum class Creation {
     Created, // the file is new and ours; it may still have failed to open for writing
     Taken,   // something is at the path (a link to nothing too): nothing was opened or changed
     Failed,  // nothing could be created (no such folder, no right to write there)
+    // What the system opened at the path is no regular file on disk (a device such as NUL on
+    // Windows): it was closed again unwritten.
+    NotAFile,
 };
 
 // A stream buffer over a file that it creates itself: the creation fails when anything exists
 // at the path, and every write then goes through the handle of that creation, so another file
-// that appears at the path is never opened, truncated or written. Others may open the file while
-// it is written. It gathers nothing itself; put a BlockWriteBuf in front of it.
+// that appears at the path is never opened, truncated or written. Only a regular file on disk is
+// kept open, and its identity is known from then on. Others may open the file while it is
+// written. It gathers nothing itself; put a BlockWriteBuf in front of it.
 class NewFileBuf : public std::streambuf {
 public:
     NewFileBuf() = default;
@@ -35,6 +40,9 @@ public:
 
     Creation create(const std::filesystem::path& path);
     bool isOpen() const { return file_ != nullptr; }
+    // The file created, held from create() on when it answered Created (unless the system had
+    // no handle left for it).
+    HeldFile& held() { return held_; }
     // Flushes and closes; false when either failed or nothing was open.
     bool close();
 
@@ -45,6 +53,7 @@ protected:
 
 private:
     std::FILE* file_ = nullptr;
+    HeldFile held_;
 };
 
 // Hands on the last block, flushes and closes the file; a failure of any of these (disk full

@@ -4,6 +4,7 @@
 #include "CAD_Assembly.h"
 #include "CreoImport.h"
 #include "ExportTVL.h"
+#include "HeldFile.h"
 #include "LaunchViewer.h"
 #include "Messages.h"
 #include "NarrowText.h"
@@ -52,30 +53,20 @@ bool taken(const fs::path& path) {
     return fs::exists(fs::symlink_status(path));
 }
 
-// Removes the file this run created, judged by the entry itself: what stands there now and is
-// not a plain file (a link, a directory) is someone else's. True when the file is gone.
-bool removeOwnFile(const fs::path& path) {
-    std::error_code error;
-    if (fs::symlink_status(path, error).type() != fs::file_type::regular) {
-        return false;
-    }
-    return fs::remove(path, error);
-}
-
 void runExport() {
     KorvaneGeometry::CAD_Assembly model;
     Stage stage = Stage::Extracting;
     fs::path fsPath;
     TvlFileState written = TvlFileState::Untouched;
+    // Held while a removal may still follow, so that a removal can only ever take this file.
+    KorvaneGeometry::HeldFile created;
     try {
-        ProErrors status = PRO_TK_GENERAL_ERROR;
+        // An exception out of the extraction reaches the handler below, which reports it as a
+        // failed extraction too.
         std::wstring hostName;
-        try {
-            status = CreoImport::computeAssembly(model, getOptions(), hostName);
-        } catch (...) {
-            status = PRO_TK_GENERAL_ERROR;
-        }
+        const ProErrors status = CreoImport::computeAssembly(model, getOptions(), hostName);
         if (status != PRO_TK_NO_ERROR) {
+            stage = Stage::Reported;
             showMessageDialog("CreoImportError", "CreoImportError");
             return;
         }
@@ -108,7 +99,9 @@ void runExport() {
             }
             std::string base = candidateBaseName(modelName, i);
             std::string candidatePath = directory + base + ".tvl";
-            std::optional<fs::path> candidate = fileSystemPath(candidatePath);
+            // A name that Windows keeps for a device or a stream would be no file of its own.
+            std::optional<fs::path> candidate =
+                isReservedWindowsName(base) ? std::nullopt : fileSystemPath(candidatePath);
             if (!candidate) {
                 showMessage("ExportTvlFailed");
                 return;
@@ -126,20 +119,28 @@ void runExport() {
             model.setName(base);
             pathText = std::move(candidatePath);
             fsPath = std::move(*candidate);
-            KorvaneGeometry::ExportTVL(model, fsPath, written);
+            KorvaneGeometry::ExportTVL(model, fsPath, written, created);
         }
         if (written != TvlFileState::Complete) {
             if (written == TvlFileState::Created) {
-                removeOwnFile(fsPath);
+                created.removeAt(fsPath);
             }
             showMessage("ExportTvlFailed");
             return;
         }
 
+        // Only a failed start with "DeleteTvl" still removes the file; otherwise it is let go at
+        // once, as after a start: Windows keeps the name of a file that is deleted while it is
+        // held, and the application with "-d" may delete it right away.
+        if (!*deleteAfterUse) {
+            created.release();
+        }
+
         stage = Stage::Reported;
-        status = *deleteAfterUse ? showMessage("ExportTvlSuccess")
-                                 : showMessage("ExportTvlFile %0s", {pathText.c_str()});
-        if (status != PRO_TK_NO_ERROR) {
+        const ProErrors shown = *deleteAfterUse
+                                    ? showMessage("ExportTvlSuccess")
+                                    : showMessage("ExportTvlFile %0s", {pathText.c_str()});
+        if (shown != PRO_TK_NO_ERROR) {
             return;
         }
 
@@ -149,9 +150,14 @@ void runExport() {
             return;
         }
         // An empty directory names no folder (it is also what a directory without a narrow
-        // form reads as): nothing is started on a guess.
-        if (!install->empty() &&
-            launchViewer(tarveloCommandLine(*install, pathText, *deleteAfterUse))) {
+        // form reads as), and a line that cannot carry both paths exactly would start another
+        // program or hand it other arguments: nothing is started on a guess.
+        std::optional<std::string> commandLine;
+        if (!install->empty()) {
+            commandLine = tarveloCommandLine(*install, pathText, *deleteAfterUse);
+        }
+        if (commandLine && launchViewer(*commandLine)) {
+            created.release();
             if (showMessage("TarveloOpenSuccess") != PRO_TK_NO_ERROR) {
                 return;
             }
@@ -159,8 +165,9 @@ void runExport() {
             if (showMessage("TarveloOpenFailed") != PRO_TK_NO_ERROR) {
                 return;
             }
-            // The application would have deleted it; it never got the file.
-            if (*deleteAfterUse && !removeOwnFile(fsPath) &&
+            // The application would have deleted it; it never got the file. Only the file this
+            // run wrote goes, not one that took its name meanwhile.
+            if (*deleteAfterUse && !created.removeAt(fsPath) &&
                 showMessage("DeleteTvlFailed") != PRO_TK_NO_ERROR) {
                 return;
             }
@@ -168,11 +175,11 @@ void runExport() {
         ProUIDialogExit("Tarvelo", 0);
         ProMessageClear();
     } catch (...) {
-        // A writer failure, a file-system error or a path that cannot be converted. A file that
-        // this run began to write is of no use; one it finished stays, as does its report.
-        // Whatever else is at the path is not this run's.
+        // An exception out of the extraction, a writer failure, a file-system error or a path
+        // that cannot be converted. A file that this run began to write is of no use; one it
+        // finished stays, as does its report. Whatever else is at the path is not this run's.
         if (written == TvlFileState::Created) {
-            removeOwnFile(fsPath);
+            created.removeAt(fsPath);
         }
         if (stage == Stage::Extracting) {
             showMessageDialog("CreoImportError", "CreoImportError");
@@ -210,8 +217,49 @@ std::string candidateBaseName(const std::string& modelName, int counter) {
     return counter == 0 ? modelName : modelName + "_" + std::to_string(counter);
 }
 
-std::string tarveloCommandLine(const std::string& installDirectory, const std::string& path,
-                               bool deleteAfterUse) {
+bool isReservedWindowsName(const std::string& baseName) {
+    std::optional<std::wstring> wide = exactWideText(baseName);
+    if (!wide) {
+        return true;
+    }
+    if (wide->find(L':') != std::wstring::npos) {
+        return true;
+    }
+    // Windows reads the name before its first dot, without trailing blanks and dots, as the
+    // device, whatever follows.
+    std::wstring stem = wide->substr(0, wide->find(L'.'));
+    while (!stem.empty() && (stem.back() == L' ' || stem.back() == L'.')) {
+        stem.pop_back();
+    }
+    for (wchar_t& c : stem) {
+        if (c >= L'a' && c <= L'z') {
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+        }
+    }
+    for (const wchar_t* device :
+         {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$", L"CLOCK$"}) {
+        if (stem == device) {
+            return true;
+        }
+    }
+    if (stem.size() != 4 || (stem.compare(0, 3, L"COM") != 0 && stem.compare(0, 3, L"LPT") != 0)) {
+        return false;
+    }
+    // A digit, or a superscript one, two or three (in the Windows code page).
+    const wchar_t last = stem[3];
+    return (last >= L'0' && last <= L'9') || last == L'\u00b9' || last == L'\u00b2' ||
+           last == L'\u00b3';
+}
+
+std::optional<std::string> tarveloCommandLine(const std::string& installDirectory,
+                                              const std::string& path, bool deleteAfterUse) {
+    // A double quote would end a quoted path early and let the rest become arguments of their
+    // own; backslashes before the closing quote of the path would escape it. The program's
+    // path is followed by "\Tarvelo.exe" and takes its backslashes as they are.
+    if (installDirectory.find('"') != std::string::npos || path.find('"') != std::string::npos ||
+        (!path.empty() && path.back() == '\\')) {
+        return std::nullopt;
+    }
     std::string line = "\"" + installDirectory + "\\Tarvelo.exe\" \"" + path + "\"";
     if (deleteAfterUse) {
         line += " -d";

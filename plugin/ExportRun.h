@@ -26,9 +26,17 @@ bool isSafeModelName(const std::string& modelName, const std::wstring& hostName)
 // The base name for counter i: the model name for 0, else the name, "_" and i.
 std::string candidateBaseName(const std::string& modelName, int counter);
 
-// The command line that starts the application on the exchange file.
-std::string tarveloCommandLine(const std::string& installDirectory, const std::string& path,
-                               bool deleteAfterUse);
+// Whether a base name would, with ".tvl" after it, name no file of its own on Windows: a device
+// (CON, PRN, AUX, NUL, COM0-COM9 and LPT0-LPT9 also with a superscript 1, 2 or 3, CONIN$, CONOUT$,
+// CLOCK$; in any case, before any extension, trailing blanks and dots) or a stream of another
+// file (a colon). Judged alike on every platform; also true for bytes that are no text.
+bool isReservedWindowsName(const std::string& baseName);
+
+// The command line that starts the application on the exchange file: both texts quoted as they
+// are. No value when the quoting cannot carry a text exactly (a double quote in either, a
+// backslash that would escape the path's closing quote).
+std::optional<std::string> tarveloCommandLine(const std::string& installDirectory,
+                                              const std::string& path, bool deleteAfterUse);
 
 // A narrow path as the runtime's conversion made it, as a file-system path: UTF-8 bytes off
 // Windows; on Windows the ANSI code page, read back through the runtime so that the wide path

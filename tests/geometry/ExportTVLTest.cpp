@@ -14,6 +14,12 @@
 
 #ifndef _WIN32
 #include "FileSizeLimit.h"
+#include <fcntl.h>
+#include <unistd.h>
+#else
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 #endif
 
 using namespace KorvaneGeometry;
@@ -243,3 +249,199 @@ TEST(ExportTVLFinish, SuccessfulFinishWritesEverything) {
     EXPECT_FALSE(file.isOpen());
     EXPECT_EQ(readText(dir / "f"), "abcdefghij");
 }
+
+namespace {
+
+// The identity of the file at a path, read through a descriptor of its own.
+std::optional<FileIdentity> identityAt(const fs::path& path) {
+#ifdef _WIN32
+    const int fd = _wopen(path.c_str(), _O_RDONLY | _O_BINARY);
+#else
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+#endif
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::optional<FileIdentity> identity = diskFileIdentity(fd);
+#ifdef _WIN32
+    _close(fd);
+#else
+    ::close(fd);
+#endif
+    return identity;
+}
+
+} // namespace
+
+// The write holds the file it created: that removes it, and nothing that took its name
+// afterwards.
+TEST_F(ExportTVLTest, TheWriteHoldsTheFileItCreated) {
+    CAD_Assembly model;
+    TvlTest::buildWorkedExample(model);
+    const fs::path path = dir / "BOX.tvl";
+    TvlFileState state = TvlFileState::Untouched;
+    HeldFile created;
+    ExportTVL(model, path, state, created);
+    ASSERT_EQ(state, TvlFileState::Complete);
+    ASSERT_TRUE(created.held());
+    EXPECT_EQ(identityAt(path), created.identity());
+    writeText(dir / "other.tvl", "someone else's");
+    EXPECT_NE(identityAt(dir / "other.tvl"), created.identity());
+    EXPECT_FALSE(created.removeAt(dir / "other.tvl"));
+    EXPECT_TRUE(created.removeAt(path));
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(created.removeAt(path));
+    EXPECT_EQ(readText(dir / "other.tvl"), "someone else's");
+
+    // A write that created nothing holds nothing.
+    ExportTVL(model, dir / "other.tvl", state, created);
+    EXPECT_EQ(state, TvlFileState::Untouched);
+    EXPECT_FALSE(created.held());
+    EXPECT_FALSE(created.removeAt(dir / "other.tvl"));
+    EXPECT_EQ(readText(dir / "other.tvl"), "someone else's");
+}
+
+// What stands at the path when the removal comes decides: only the very file written goes.
+TEST_F(ExportTVLTest, OnlyTheVeryFileWrittenIsRemoved) {
+    CAD_Assembly model;
+    TvlTest::buildWorkedExample(model);
+    struct Case {
+        const char* label;
+        // Puts something in the place of the written file (or leaves it).
+        void (*replace)(const fs::path& dir, const fs::path& written);
+        bool removed;
+    };
+    // Windows refuses to replace or free the name of a file that is held open; a file moved
+    // aside makes way there too.
+    const std::vector<Case> cases = {
+        {"left as written", [](const fs::path&, const fs::path&) {}, true},
+        {"moved aside, another file moved into place",
+         [](const fs::path& d, const fs::path& written) {
+             fs::rename(written, d / "aside1");
+             writeText(d / "moved", "moved into place");
+             fs::rename(d / "moved", written);
+         },
+         false},
+        {"moved aside, written anew",
+         [](const fs::path& d, const fs::path& written) {
+             fs::rename(written, d / "aside2");
+             writeText(written, "written anew");
+         },
+         false},
+        {"moved aside, a folder in its place",
+         [](const fs::path& d, const fs::path& written) {
+             fs::rename(written, d / "aside3");
+             fs::create_directory(written);
+         },
+         false},
+        {"moved aside",
+         [](const fs::path& d, const fs::path& written) { fs::rename(written, d / "aside4"); },
+         false},
+#ifndef _WIN32
+        {"another file moved over it",
+         [](const fs::path& d, const fs::path& written) {
+             writeText(d / "moved", "moved over it");
+             fs::rename(d / "moved", written);
+         },
+         false},
+        // The system would give a new file the freed identity of the old one at once, were the
+        // old one not held.
+        {"removed and written anew",
+         [](const fs::path&, const fs::path& written) {
+             fs::remove(written);
+             writeText(written, "written anew");
+         },
+         false},
+        {"removed", [](const fs::path&, const fs::path& written) { fs::remove(written); }, false},
+        // The written file moved aside, a link to it in its place: the link is not the file.
+        {"moved aside behind a link",
+         [](const fs::path& d, const fs::path& written) {
+             fs::rename(written, d / "aside5");
+             fs::create_symlink(d / "aside5", written);
+         },
+         false},
+#endif
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const fs::path path = dir / ("BOX" + std::to_string(n++) + ".tvl");
+        TvlFileState state = TvlFileState::Untouched;
+        HeldFile created;
+        ExportTVL(model, path, state, created);
+        ASSERT_EQ(state, TvlFileState::Complete);
+        c.replace(dir.path(), path);
+        const fs::file_type before = fs::symlink_status(path).type();
+        const std::string content = before == fs::file_type::regular ? readText(path) : "";
+        EXPECT_EQ(created.removeAt(path), c.removed);
+        if (c.removed) {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+        } else {
+            EXPECT_EQ(fs::symlink_status(path).type(), before);
+            EXPECT_EQ(before == fs::file_type::regular ? readText(path) : "", content);
+        }
+    }
+    // The written file that was moved aside is never touched.
+    for (const char* aside : {"aside1", "aside2", "aside3", "aside4"}) {
+        EXPECT_TRUE(sameBytes(loadBytes(dir / aside), hexBytes(TvlTest::kWorkedExampleHex)))
+            << aside;
+    }
+}
+
+// A model with nothing to write: the write removes its own file, and only that.
+TEST_F(ExportTVLTest, AModelWithNothingToWriteRemovesOnlyItsOwnFile) {
+    CAD_Assembly empty;
+    empty.setName("EMPTY");
+    empty.nodes.emplace_back().name = "EMPTY";
+    TvlFileState state = TvlFileState::Untouched;
+    HeldFile created;
+    ExportTVL(empty, dir / "EMPTY.tvl", state, created);
+    EXPECT_EQ(state, TvlFileState::Removed);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST_F(ExportTVLTest, OnlyARegularDiskFileHasAnIdentity) {
+    writeText(dir / "plain", "x");
+    EXPECT_TRUE(identityAt(dir / "plain").has_value());
+#ifdef _WIN32
+    EXPECT_FALSE(identityAt("NUL").has_value());
+    EXPECT_FALSE(identityAt(dir / "NUL").has_value());
+#else
+    EXPECT_FALSE(identityAt("/dev/null").has_value());
+    EXPECT_FALSE(identityAt(dir.path()).has_value());
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    EXPECT_FALSE(diskFileIdentity(fds[0]).has_value());
+    EXPECT_FALSE(HeldFile::of(fds[0]).held());
+    ::close(fds[0]);
+    ::close(fds[1]);
+#endif
+    EXPECT_FALSE(diskFileIdentity(-1).has_value());
+    EXPECT_FALSE(HeldFile::of(-1).held());
+}
+
+#ifdef _WIN32
+// A device name in the folder opens the device, not a file: nothing is written there and the
+// write is no complete file.
+TEST_F(ExportTVLTest, ADeviceNameIsNoWrittenFile) {
+    CAD_Assembly model;
+    TvlTest::buildWorkedExample(model);
+    for (const char* name : {"NUL.tvl", "nul.tvl", "NUL.x.tvl", "NUL .tvl", "nUl"}) {
+        SCOPED_TRACE(name);
+        {
+            detail::NewFileBuf file;
+            EXPECT_EQ(file.create(dir / name), detail::Creation::NotAFile);
+            EXPECT_FALSE(file.isOpen());
+            EXPECT_FALSE(file.held().held());
+        }
+        TvlFileState state = TvlFileState::Complete;
+        try {
+            ExportTVL(model, dir / name, state);
+        } catch (const SerializerException& e) {
+            EXPECT_EQ(std::string(e.what()), messageFor("char"));
+        }
+        EXPECT_NE(state, TvlFileState::Complete);
+    }
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+#endif

@@ -102,6 +102,10 @@ TEST(TvlArchive, WideStringsAreUtf16WhateverTheWidthOfWchar) {
         // U+1F600 is the pair D83D DE00; the length counts 16-bit units.
         {"beyond U+FFFF", [] { return written(std::wstring(L"x\U0001F600")); },
          "03 00 00 00 78 00 3D D8 00 DE"},
+        // The last unit of the basic plane, and the first value beyond it.
+        {"U+FFFF is itself", [] { return written(std::wstring(L"\uFFFF")); }, "01 00 00 00 FF FF"},
+        {"U+10000 is a pair", [] { return written(std::wstring(L"\U00010000")); },
+         "02 00 00 00 00 D8 00 DC"},
     });
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using KorvaneUtil::fromUtf16;
 using KorvaneUtil::toUtf16;
 
@@ -18,6 +20,34 @@ TEST(Utf16, BeyondBasicPlaneUsesSurrogatePairs) {
     const std::u16string units = toUtf16(wide);
     EXPECT_EQ(units, (std::u16string{u'x', 0xD83D, 0xDE00, u'y'}));
     EXPECT_EQ(fromUtf16(units), wide);
+}
+
+// The edges of the basic plane, of the surrogates and of Unicode, unit for unit.
+TEST(Utf16, EdgesOfThePlanesAndTheSurrogates) {
+    struct Case {
+        char32_t value;
+        std::u16string units;
+    };
+    const std::vector<Case> cases = {
+        {0xD7FF, {0xD7FF}},           {0xE000, {0xE000}}, {0xFFFD, {0xFFFD}},
+        {0xFFFE, {0xFFFE}},           {0xFFFF, {0xFFFF}}, {0x10000, {0xD800, 0xDC00}},
+        {0x10FFFF, {0xDBFF, 0xDFFF}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<unsigned>(c.value));
+        std::wstring wide;
+        if (sizeof(wchar_t) == 2 && c.value > 0xFFFF) {
+            wide = {static_cast<wchar_t>(c.units[0]), static_cast<wchar_t>(c.units[1])};
+        } else {
+            wide = {static_cast<wchar_t>(c.value)};
+        }
+        EXPECT_EQ(toUtf16(wide), c.units);
+        EXPECT_EQ(fromUtf16(c.units), wide);
+    }
+    if constexpr (sizeof(wchar_t) == 4) {
+        // The first value beyond Unicode has no UTF-16 form.
+        EXPECT_EQ(toUtf16(std::wstring(1, static_cast<wchar_t>(0x110000))), u"\uFFFD");
+    }
 }
 
 TEST(Utf16, LoneSurrogatesInUtf16) {

@@ -264,7 +264,7 @@ TEST_F(HostsimProgramTest, AFailedRemovalAfterAFailedStartIsAFailedExport) {
     ExitStatus status = Hostsim::runHostsim(arguments, out, err, [&](Hostsim::Session& session) {
         session.callObserver = [work](const Hostsim::Call& call) {
             if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
-                fs::remove(work / "GEARBOX.tvl");
+                fs::rename(work / "GEARBOX.tvl", work / "GEARBOX.aside");
                 fs::create_directories(work / "GEARBOX.tvl" / "held");
             }
         };

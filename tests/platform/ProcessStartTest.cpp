@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,6 +113,9 @@ TEST_F(CreateProcess, FailureIsReportedWithItsReason) {
         {(dir / "text").string(), ERROR_BAD_EXE_FORMAT},
         {(dir / "locked").string(), ERROR_ACCESS_DENIED},
         {(dir / "folder").string(), ERROR_ACCESS_DENIED},
+        // The folder of the program is a file: every candidate fails with ENOTDIR.
+        {(dir / "text" / "Tarvelo.exe").string(), ERROR_PATH_NOT_FOUND},
+        {(dir / "text" / "Tarvelo").string(), ERROR_PATH_NOT_FOUND},
         {"", ERROR_FILE_NOT_FOUND},
     };
     for (const Case& c : cases) {
@@ -123,6 +127,50 @@ TEST_F(CreateProcess, FailureIsReportedWithItsReason) {
         EXPECT_EQ(Platform::openProcessHandleCount(), 0u);
         EXPECT_FALSE(hasChildren());
     }
+}
+
+// A candidate whose folder is a file names no program, like a missing one: the next candidate
+// is tried. Here "Tarvelo.exe" is a link into a file, and "Tarvelo" is the program.
+TEST_F(CreateProcess, ACandidateWhoseFolderIsAFileIsPassedOver) {
+    std::ofstream(dir / "text") << "a file, no folder\n";
+    fs::create_directory(dir / "app");
+    fs::create_symlink(dir / "text" / "inside", dir / "app" / "Tarvelo.exe");
+    fs::copy_file(dir / "recorder", dir / "app" / "Tarvelo");
+    PROCESS_INFORMATION info;
+    ASSERT_TRUE(
+        start(L"\"" + wide((dir / "app").string()) + L"\\Tarvelo.exe\" \"" + wide(base) + L"\" one",
+              info));
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    EXPECT_EQ(recorded(), (std::vector<std::string>{base, "one"}));
+}
+
+// Descriptors of the starting process stay with it: the program holds only what it opens
+// itself, unless inheriting is asked for.
+TEST_F(CreateProcess, TheProgramInheritsNoDescriptors) {
+    const int open = ::open((dir / "recorder").c_str(), O_RDONLY); // inheritable on purpose
+    ASSERT_GE(open, 0);
+    const int probe = 200;
+    ASSERT_EQ(::dup2(open, probe), probe);
+    ::close(open);
+    const std::string report = (dir / "fds").string();
+    for (BOOL inherit : {FALSE, TRUE}) {
+        SCOPED_TRACE(inherit);
+        fs::remove(report);
+        std::wstring line = L"\"/bin/sh\" -c \"if [ -e /proc/self/fd/" + std::to_wstring(probe) +
+                            L" ]; then echo inherited; else echo closed; fi > '" + wide(report) +
+                            L".part' && mv '" + wide(report) + L".part' '" + wide(report) + L"'\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, 0, nullptr,
+                                   nullptr, &startup, &info));
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+        ASSERT_TRUE(waitFor(report));
+        EXPECT_EQ(readLines(report), std::vector<std::string>{inherit ? "inherited" : "closed"});
+    }
+    ::close(probe);
 }
 
 TEST_F(CreateProcess, UnsupportedRequestsAreRefused) {

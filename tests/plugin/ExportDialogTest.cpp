@@ -469,4 +469,33 @@ TEST_F(ExportDialogTest, AClearingThatFailsGoesOnWhereItStopped) {
     closeWithoutRunning();
 }
 
+// A refresh that stops before it made the cells of its rows (the first copy fails) leaves rows
+// without cells: the next refresh takes those cells as gone and builds the whole table again.
+TEST_F(ExportDialogTest, ATableWhoseRefreshStoppedBeforeItsCellsIsBuiltAgain) {
+    session.recordCalls();
+    storeOptions("CTI", {"A", "1", "B", "2"});
+    openWithoutRunning();
+    session.faults().onCall("ProUITableCellComponentCopy", 1, PRO_TK_GENERAL_ERROR);
+    onAttributeAdd("Tarvelo", "AttributeAdd", nullptr);
+    EXPECT_EQ(component("AttributeTable").rows.size(), 3u);
+    EXPECT_FALSE(hasComponent("tarveloName0"));
+
+    onAttributeAdd("Tarvelo", "AttributeAdd", nullptr);
+    EXPECT_EQ(shownNames(),
+              (std::vector<std::wstring>{L"A", L"B", L"NEW_ATTRIBUTE", L"NEW_ATTRIBUTE"}));
+    EXPECT_EQ(shownTypes(), (std::vector<std::string>{"PartsAndBodies", "Assembly",
+                                                      "PartsAndBodies", "PartsAndBodies"}));
+    const Hostsim::Component& table = component("AttributeTable");
+    ASSERT_EQ(table.rows.size(), 4u);
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            EXPECT_NE(dialog().cell("AttributeTable", table.rows[i], table.columns[k]), nullptr)
+                << table.rows[i] << " " << table.columns[k];
+        }
+    }
+    EXPECT_EQ(dialog().components().size(), 11u + 3u * table.rows.size());
+    EXPECT_TRUE(component("Export").enabled);
+    closeWithoutRunning();
+}
+
 } // namespace

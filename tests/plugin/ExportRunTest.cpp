@@ -18,7 +18,9 @@
 #include <thread>
 
 #ifndef _WIN32
+#include "FailingUnlink.h"
 #include "FileSizeLimit.h"
+#include <cerrno>
 #endif
 
 namespace fs = std::filesystem;
@@ -104,6 +106,19 @@ protected:
         return readLines(args);
     }
     fs::path file(const std::string& name) { return work / name; }
+    // The entries directly in a folder, by name.
+    static std::vector<fs::path> namesIn(const fs::path& folder) {
+        std::vector<fs::path> names;
+        for (const auto& e : fs::directory_iterator(folder)) {
+            names.push_back(e.path().filename());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static std::string readText(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     // Every exchange file under the test's folder, at any depth.
     std::vector<fs::path> tvlFilesAnywhere() {
         std::vector<fs::path> found;
@@ -133,7 +148,7 @@ TEST_F(ExportRunTest, AFailedExtractionShowsCreoImportErrorAndNothingElse) {
     session.setCurrent(&session.addModel(L"DRAWING", Hostsim::ModelType::Other));
     RunResult r = run();
     EXPECT_FALSE(r.closedByExport);
-    EXPECT_EQ(r.dialogs, 1u);
+    ASSERT_EQ(r.dialogs, 1u);
     EXPECT_EQ(session.transcript().dialogs()[0]->title,
               "The model could not be read for the export.");
     EXPECT_TRUE(r.areaKeys.empty());
@@ -268,7 +283,7 @@ TEST_F(ExportRunTest, AFailedRemovalIsReportedAndTheDialogStillCloses) {
     // While the failed start is reported, something else takes the file's place.
     session.callObserver = [this](const Hostsim::Call& call) {
         if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
-            fs::remove(file("PART.tvl"));
+            fs::rename(file("PART.tvl"), file("PART.aside"));
             fs::create_directories(file("PART.tvl") / "held");
         }
     };
@@ -282,7 +297,7 @@ TEST_F(ExportRunTest, AFailingDeleteFailedMessageKeepsTheDialogOpen) {
     setInstallPath((work / "nothing-here").wstring());
     session.callObserver = [this](const Hostsim::Call& call) {
         if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
-            fs::remove(file("PART.tvl"));
+            fs::rename(file("PART.tvl"), file("PART.aside"));
             fs::create_directories(file("PART.tvl") / "held");
         }
     };
@@ -373,14 +388,34 @@ TEST(ExportRunPieces, AModelNameIsTheExactNarrowFormOfTheHostsName) {
 }
 
 TEST(ExportRunPieces, TheCommandLineCharacterForCharacter) {
-    EXPECT_EQ(Velmora::tarveloCommandLine("C:\\Tarvelo", "D:\\w\\PART.tvl", false),
-              "\"C:\\Tarvelo\\Tarvelo.exe\" \"D:\\w\\PART.tvl\"");
-    EXPECT_EQ(Velmora::tarveloCommandLine("C:\\Tarvelo", "D:\\w\\PART.tvl", true),
-              "\"C:\\Tarvelo\\Tarvelo.exe\" \"D:\\w\\PART.tvl\" -d");
-    // Texts go in as they are: a trailing backslash stays, quotes are not escaped.
-    EXPECT_EQ(Velmora::tarveloCommandLine("C:\\T\\", "a\"b", false),
-              "\"C:\\T\\\\Tarvelo.exe\" \"a\"b\"");
-    EXPECT_EQ(Velmora::tarveloCommandLine("", "", true), "\"\\Tarvelo.exe\" \"\" -d");
+    struct Case {
+        const char* install;
+        const char* path;
+        bool deleteAfterUse;
+        std::optional<std::string> line;
+    };
+    const std::vector<Case> cases = {
+        {"C:\\Tarvelo", "D:\\w\\PART.tvl", false,
+         "\"C:\\Tarvelo\\Tarvelo.exe\" \"D:\\w\\PART.tvl\""},
+        {"C:\\Tarvelo", "D:\\w\\PART.tvl", true,
+         "\"C:\\Tarvelo\\Tarvelo.exe\" \"D:\\w\\PART.tvl\" -d"},
+        // A trailing backslash of the folder stays: the program's path takes backslashes as
+        // they are. Backslashes inside the path do not touch a quote.
+        {"C:\\T\\", "D:\\a\\\\b c\\P.tvl", false,
+         "\"C:\\T\\\\Tarvelo.exe\" \"D:\\a\\\\b c\\P.tvl\""},
+        {"", "", true, "\"\\Tarvelo.exe\" \"\" -d"},
+        // What the quoting cannot carry exactly.
+        {"C:\\T", "a\"b", false, std::nullopt},
+        {"C:\\T", "/tmp/x\" \"/tmp/victim/P.tvl", true, std::nullopt},
+        {"/opt/t\" \"/tmp", "/w/P.tvl", false, std::nullopt},
+        {"\"", "/w/P.tvl", true, std::nullopt},
+        {"C:\\T", "D:\\w\\", false, std::nullopt},
+        {"C:\\T", "\\", true, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.install) + " | " + c.path);
+        EXPECT_EQ(Velmora::tarveloCommandLine(c.install, c.path, c.deleteAfterUse), c.line);
+    }
 }
 
 #ifndef _WIN32
@@ -639,6 +674,374 @@ TEST_F(ExportRunNonAscii, AnInstallDirectoryWithoutExactNarrowFormIsAFailedStart
             EXPECT_FALSE(fs::exists(record));
         }
     }
+}
+
+// Names that Windows keeps for devices, or that name a stream of another file, are judged as the
+// runtime narrows the model's name: the same on every platform, and on Windows also where a
+// character outside the code page narrows to one of them.
+TEST(ExportRunPieces, NamesThatWindowsKeepsForDevicesAndStreams) {
+    const std::vector<std::wstring> reserved = {
+        L"CON", L"PRN", L"AUX", L"NUL", L"nul", L"Nul", L"cOn", L"COM0", L"COM9", L"com5", L"LPT0",
+        L"LPT9", L"lpt3", L"COM\u00b9", L"COM\u00b2", L"LPT\u00b3", L"CONIN$", L"conout$",
+        L"CLOCK$", L"NUL.x", L"NUL.tar.gz", L"NUL.", L"NUL..", L"NUL ", L"NUL  .x", L"NUL . x",
+        L"NUL. .", L"COM1.", L"lpt\u00b9 .x",
+        // Greek, Cyrillic and CJK after the device name, a stream in any script.
+        L"AUX.\u90e8\u54c1", L"CON.\u03a9\u03bc\u03ad\u03b3\u03b1",
+        L"PRN.\u041a\u0438\u0440\u0438\u043b\u043b", L"A:B", L":", L"PART:stream",
+        L"\u90e8:\u54c1"};
+    const std::vector<std::wstring> plain = {
+        L"PART", L"NULL", L"NU", L"CONSOLE", L"CONIN", L"CONOUT", L"CLOCK", L"COM", L"LPT",
+        L"COM10", L"LPT99", L"COMA", L"COM\u00b9\u00b2", L"COM\u00bd", L" NUL", L"_NUL", L"NUL_1",
+        L"NUL-x", L"xNUL.x", L".NUL", L"NUL_1.x", L"CON$", L"NUL$",
+        // Look-alikes in Greek (capital nu), Cyrillic (es, o, em, a) and CJK.
+        L"\u039dUL", L"\u0421\u041e\u041c1", L"\u0410UX", L"\u90e8\u54c1",
+        L"\u03a9\u03bc\u03ad\u03b3\u03b1"};
+    // Outside code page 1252: the best fit narrows them to a device name or a colon on Windows;
+    // elsewhere they stay themselves.
+    const std::vector<std::wstring> narrowedOnWindows = {L"\uff2e\uff35\uff2c", L"COM\u2074",
+                                                         L"\uff23\uff2f\uff2d\uff11", L"NUL\u3000",
+                                                         L"A\uff1aB"};
+    auto judged = [](const std::wstring& name) {
+        return Velmora::isReservedWindowsName(Velmora::narrowText(name.c_str(), name.size() + 1));
+    };
+    for (const std::wstring& name : reserved) {
+        EXPECT_TRUE(judged(name)) << Hostsim::toUtf8(name);
+        EXPECT_TRUE(judged(name + L"_1") || name.find_first_of(L".:") == std::wstring::npos)
+            << Hostsim::toUtf8(name);
+    }
+    for (const std::wstring& name : plain) {
+        EXPECT_FALSE(judged(name)) << Hostsim::toUtf8(name);
+    }
+#ifdef _WIN32
+    const bool narrowedReserved = true;
+#else
+    const bool narrowedReserved = false;
+    EXPECT_TRUE(Velmora::isReservedWindowsName("NUL\xC3")); // no text at all: not judged
+#endif
+    for (const std::wstring& name : narrowedOnWindows) {
+        EXPECT_EQ(judged(name), narrowedReserved) << Hostsim::toUtf8(name);
+    }
+}
+
+// A model named like a device or a stream is refused before any name is tried: the user sees
+// "ExportTvlFailed", nothing is written anywhere and nothing is started.
+TEST_F(ExportRunTest, ADeviceOrStreamNameIsRefusedBeforeAnythingIsWritten) {
+    session.recordCalls();
+    const fs::path installDir = install(work / "install", RecorderProgram::kCommandRecorder);
+    std::vector<std::wstring> names = {L"NUL",
+                                       L"nul",
+                                       L"NUL.x",
+                                       L"NUL ",
+                                       L"NUL.",
+                                       L"CON",
+                                       L"com1",
+                                       L"LPT\u00b9",
+                                       L"CONOUT$",
+                                       L"CLOCK$",
+                                       L"A:B",
+                                       L"AUX.\u90e8\u54c1",
+                                       L"CON.\u03a9\u03bc\u03ad\u03b3\u03b1",
+                                       L"PRN.\u041a\u0438\u0440\u0438\u043b\u043b"};
+#ifdef _WIN32
+    for (const wchar_t* name : {L"\uff2e\uff35\uff2c", L"COM\u2074", L"\uff23\uff2f\uff2d\uff11",
+                                L"NUL\u3000", L"A\uff1aB"}) {
+        names.push_back(name);
+    }
+#endif
+    for (const std::wstring& name : names) {
+        SCOPED_TRACE(Hostsim::toUtf8(name));
+        session.setCurrent(&HostTest::addBoxPart(session, name));
+        session.transcript().clear();
+        RunResult r = run("toggle DeleteTvl\n");
+        EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
+        EXPECT_EQ(r.dialogs, 0u);
+        EXPECT_FALSE(r.closedByExport);
+    }
+    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
+    EXPECT_EQ(namesIn(work.path()), std::vector<fs::path>{"install"});
+    EXPECT_EQ(namesIn(installDir), std::vector<fs::path>{kViewer});
+}
+
+// Names that only look like devices are plain files. Off Windows this holds for look-alikes
+// outside ASCII too: their file names are themselves.
+TEST_F(ExportRunTest, NamesThatOnlyLookLikeDevicesAreWrittenUnderTheirOwnName) {
+    std::vector<std::wstring> names = {L"NULL", L"NUL_", L"COM10", L"CONSOLE", L"CONIN"};
+#ifndef _WIN32
+    for (const wchar_t* name :
+         {L"\uff2e\uff35\uff2c", L"COM\u2074", L"\u039dUL", L"\u0421\u041e\u041c1", L"NUL\u3000"}) {
+        names.push_back(name);
+    }
+#endif
+    for (const std::wstring& name : names) {
+        SCOPED_TRACE(Hostsim::toUtf8(name));
+        session.setCurrent(&HostTest::addBoxPart(session, name));
+        session.transcript().clear();
+        RunResult r = run();
+        EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
+        const fs::path written = work / fs::path(Hostsim::toUtf8(name + L".tvl"));
+        ASSERT_TRUE(fs::is_regular_file(written));
+        EXPECT_EQ(TvlTest::readFile(written).name,
+                  Velmora::narrowText(name.c_str(), name.size() + 1));
+    }
+}
+
+// After a failed start with "DeleteTvl" the run removes its own file only: a file that took its
+// place meanwhile stays, and the user learns that the exchange file could not be deleted.
+TEST_F(ExportRunTest, AFileThatTookThePlaceOfTheWrittenOneStays) {
+    setInstallPath((work / "nothing-here").wstring());
+    struct Case {
+        const char* folder;
+        // The written file moved aside first (Windows lets nothing replace a file the run holds
+        // open), or replaced at once by a rename over it.
+        bool movedAside;
+    };
+    std::vector<Case> cases = {{"aside", true}};
+#ifndef _WIN32
+    cases.push_back({"over", false});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const fs::path folder = work / c.folder;
+        fs::create_directories(folder);
+        session.workingDirectory = wideOf(folder);
+        session.callObserver = [&](const Hostsim::Call& call) {
+            if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
+                if (c.movedAside) {
+                    fs::rename(folder / "PART.tvl", folder / "PART.aside");
+                }
+                std::ofstream(folder / "other", std::ios::binary) << "someone else's";
+                fs::rename(folder / "other", folder / "PART.tvl");
+            }
+        };
+        session.transcript().clear();
+        RunResult r = run();
+        session.callObserver = nullptr;
+        EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenFailed", "DeleteTvlFailed"}));
+        EXPECT_TRUE(r.closedByExport);
+        EXPECT_EQ(readText(folder / "PART.tvl"), "someone else's");
+        if (c.movedAside) {
+            EXPECT_EQ(TvlTest::readFile(folder / "PART.aside").name, "PART");
+        }
+    }
+}
+
+TEST_F(ExportRunTest, TheLastFreeNameIsTheNineHundredNinetyNinth) {
+    std::ofstream(file("PART.tvl")) << "x";
+    for (int i = 1; i <= 998; ++i) {
+        std::ofstream(file("PART_" + std::to_string(i) + ".tvl")) << "x";
+    }
+    RunResult r = run();
+    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
+    EXPECT_EQ(TvlTest::readFile(file("PART_999.tvl")).name, "PART_999");
+    EXPECT_FALSE(fs::exists(file("PART_1000.tvl")));
+}
+
+// An exception out of the extraction (here from a host call the extraction makes itself) is a
+// failed extraction for the user, and nothing leaves the run into the host.
+TEST_F(ExportRunTest, AnExceptionOutOfTheExtractionShowsCreoImportError) {
+    session.recordCalls();
+    session.callObserver = [](const Hostsim::Call& call) {
+        if (call.function == "ProMdlTypeGet") {
+            throw std::bad_alloc();
+        }
+    };
+    RunResult r = run();
+    session.callObserver = nullptr;
+    EXPECT_FALSE(r.closedByExport);
+    EXPECT_TRUE(r.areaKeys.empty());
+    ASSERT_EQ(r.dialogs, 1u);
+    EXPECT_EQ(session.transcript().dialogs()[0]->title,
+              "The model could not be read for the export.");
+    EXPECT_EQ(session.log().count("ProDirectoryCurrentGet"), 0);
+    EXPECT_TRUE(tvlFiles().empty());
+}
+
+#ifndef _WIN32
+// The working directory's narrow form must be shorter than the host's path size: 259 bytes are
+// the longest taken, 260 the shortest refused (the wide text fits the buffer either way).
+TEST_F(ExportRunTest, TheWorkingDirectoryIsTakenUpToOneByteBelowThePathSize) {
+    const std::string base = work.path().string() + "/";
+    for (std::size_t bytes : {std::size_t{PRO_PATH_SIZE} - 1, std::size_t{PRO_PATH_SIZE}}) {
+        SCOPED_TRACE(bytes);
+        // A folder of two-byte characters, with one ASCII letter for an odd count, and the
+        // separator the host adds.
+        std::string name = (bytes - base.size() - 1) % 2 == 0 ? "" : "x";
+        while (base.size() + name.size() + 1 < bytes) {
+            name += "\xC3\xA9";
+        }
+        const std::string dir = base + name + "/";
+        ASSERT_EQ(dir.size(), bytes);
+        fs::create_directories(dir);
+        session.workingDirectory = Hostsim::fromUtf8(dir);
+        ASSERT_LT(session.workingDirectory.size(), std::size_t{PRO_PATH_SIZE});
+        session.transcript().clear();
+        RunResult r = run();
+        if (bytes < PRO_PATH_SIZE) {
+            EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
+            EXPECT_EQ(TvlTest::readFile(dir + "PART.tvl").name, "PART");
+        } else {
+            EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
+            EXPECT_TRUE(fs::is_empty(dir));
+        }
+    }
+}
+
+// The writer cannot remove the file of a model with nothing to write (its removal fails once):
+// the run removes it when the name search ends, and the export has failed.
+TEST_F(ExportRunTest, AnUnfinishedFileIsRemovedWhenTheNameSearchEnds) {
+    Hostsim::Model& assembly = session.addAssembly(L"EMPTY_ASM");
+    assembly.setUnit(L"mm");
+    assembly.addFeature(923);
+    session.setCurrent(&assembly);
+    const int failedBefore = TestFault::failedUnlinks();
+    TestFault::failNextUnlinks(1, EBUSY);
+    RunResult r = run();
+    TestFault::failNextUnlinks(0, 0);
+    EXPECT_EQ(TestFault::failedUnlinks(), failedBefore + 1);
+    EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
+    EXPECT_FALSE(r.closedByExport);
+    EXPECT_TRUE(tvlFiles().empty());
+}
+
+// The command line carries the application's path, the exchange file's path and "-d", exactly,
+// whatever blanks, tabs, backslashes or look-alike options the paths hold. (The install path has
+// no backslash here: the platform layer reads one in the program's path as a separator.)
+TEST_F(ExportRunTest, TheApplicationReceivesExactlyTheTwoPaths) {
+    const fs::path installDir = install(work / "inst all\t-d", RecorderProgram::kCommandRecorder);
+    const fs::path dir = work / "w d\\\\ \t-d\\x";
+    fs::create_directories(dir);
+    session.workingDirectory = wideOf(dir);
+    RunResult r = run();
+    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenSuccess"}));
+    EXPECT_EQ(RecorderProgram::commandRecord(installDir / kViewer),
+              (installDir / kViewer).string() + '\0' + (dir / "PART.tvl").string() + '\0' + "-d" +
+                  '\0');
+}
+
+// A path with a double quote would end its quoted part early and hand the application other
+// arguments (with the working directory below, the paths <work>/x and <work>/victim/PART.tvl),
+// or start another program: nothing is started, the start is reported as failed, and with
+// "DeleteTvl" the run removes its file as after any failed start.
+TEST_F(ExportRunTest, APathThatTheQuotingCannotCarryStartsNothing) {
+    const std::string w = work.path().string();
+    // Where the split of the old line would have led: the installed application, and a program
+    // named by the front of a quoted install path.
+    fs::create_directories(work / "victim");
+    fs::copy_file(testProgramDirectory() / RecorderProgram::kCommandRecorder, work / "i");
+    fs::permissions(work / "i", fs::perms::owner_all, fs::perm_options::add);
+    struct Case {
+        std::string workingDirectory;
+        std::string installDirectory;
+        bool deleteAfterUse;
+    };
+    const std::vector<Case> cases = {
+        {w + "/x\" \"" + w + "/victim", w + "/install", true},
+        {w + "/x\" \"" + w + "/victim", w + "/install", false},
+        {w + "/plain", w + "/i\" \"" + w + "/decoy", true},
+        {w + "/q\"", w + "/install", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.workingDirectory + " | " + c.installDirectory);
+        if (!fs::exists(fs::path(c.installDirectory) / kViewer)) {
+            install(c.installDirectory, RecorderProgram::kCommandRecorder);
+        }
+        setInstallPath(Hostsim::fromUtf8(c.installDirectory));
+        fs::create_directories(c.workingDirectory);
+        session.workingDirectory = Hostsim::fromUtf8(c.workingDirectory);
+        session.transcript().clear();
+        RunResult r = run(c.deleteAfterUse ? "" : "toggle DeleteTvl\n");
+        EXPECT_EQ(r.areaKeys, (Keys{c.deleteAfterUse ? "ExportTvlSuccess" : "ExportTvlFile %0s",
+                                    "TarveloOpenFailed"}));
+        EXPECT_TRUE(r.closedByExport);
+        const fs::path written = fs::path(c.workingDirectory) / "PART.tvl";
+        EXPECT_EQ(fs::exists(written), !c.deleteAfterUse);
+        if (!c.deleteAfterUse) {
+            fs::remove(written);
+        }
+    }
+    // No program ran: none left a record.
+    std::vector<fs::path> records;
+    for (const auto& e : fs::recursive_directory_iterator(work.path())) {
+        if (e.path().extension() == ".command") {
+            records.push_back(e.path());
+        }
+    }
+    EXPECT_TRUE(records.empty());
+    EXPECT_TRUE(tvlFilesAnywhere().empty());
+}
+#endif
+
+// The run holds its file only while a removal may still follow (a failed start with
+// "DeleteTvl"): after a start, or when no deletion is asked for, others may delete the file and
+// put something else at its name at once, on Windows too.
+TEST_F(ExportRunTest, TheFileIsLetGoOnceNoRemovalCanFollow) {
+    struct Case {
+        const char* label;
+        const char* events;
+        bool installed;
+        const char* shownWhenLooked;
+        Keys keys;
+    };
+    const std::vector<Case> cases = {
+        {"no deletion asked",
+         "toggle DeleteTvl\n",
+         false,
+         "ExportTvlFile %0s",
+         {"ExportTvlFile %0s", "TarveloNotInstalled"}},
+        {"started with -d",
+         "",
+         true,
+         "TarveloOpenSuccess",
+         {"ExportTvlSuccess", "TarveloOpenSuccess"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const fs::path folder = work / c.label;
+        fs::create_directories(folder);
+        session.workingDirectory = wideOf(folder);
+        if (c.installed) {
+            install(work / "install", RecorderProgram::kCommandRecorder);
+        }
+        const fs::path written = folder / "PART.tvl";
+        bool replaced = false;
+        bool held = true;
+        session.callObserver = [&](const Hostsim::Call& call) {
+            if (call.function == "ProMessageDisplay" && call.item == c.shownWhenLooked) {
+#ifndef _WIN32
+                held = RecorderProgram::heldOpen(written);
+#else
+                held = false;
+#endif
+                std::error_code error;
+                fs::remove(written, error);
+                replaced = !error && fs::create_directory(written, error) && !error;
+            }
+        };
+        session.transcript().clear();
+        RunResult r = run(c.events);
+        session.callObserver = nullptr;
+        EXPECT_EQ(r.areaKeys, c.keys);
+        EXPECT_TRUE(replaced);
+        EXPECT_FALSE(held);
+        EXPECT_TRUE(fs::is_directory(written));
+    }
+#ifndef _WIN32
+    // While a removal may follow, the file is held.
+    setInstallPath((work / "nothing-here").wstring());
+    session.workingDirectory = wideOf(work.path());
+    bool held = false;
+    session.callObserver = [&](const Hostsim::Call& call) {
+        if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
+            held = RecorderProgram::heldOpen(file("PART.tvl"));
+        }
+    };
+    session.transcript().clear();
+    RunResult r = run();
+    session.callObserver = nullptr;
+    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenFailed"}));
+    EXPECT_TRUE(held);
+    EXPECT_FALSE(RecorderProgram::heldOpen(file("PART.tvl")));
+#endif
 }
 
 } // namespace

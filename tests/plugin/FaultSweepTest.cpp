@@ -2,7 +2,9 @@
 // the application) is run once cleanly to list every toolkit call the plug-in makes; then it is
 // run again once per call with that call failing (-1, and -4 where callers treat "not found" on
 // its own). Every run must end with nothing escaping into the host, no dialog left, every host
-// allocation released and no exchange file that is not complete.
+// allocation released and no exchange file that is not complete, and with the user told: either
+// a failure key was shown, or the application was started and said so, or the run ended at one
+// of the few places the design leaves silent (silentEnd below).
 #include "EntryPoints.h"
 #include "HostTestSupport.h"
 #include "OptionsPersistency.h"
@@ -14,6 +16,7 @@
 #include "UserInterface.h"
 #include "Utf16.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iostream>
@@ -66,10 +69,54 @@ struct Fault {
     ProErrors status = PRO_TK_GENERAL_ERROR;
 };
 
+// The keys that tell the user that an export failed: in the message area, or as the title of a
+// message dialog.
+const std::set<std::string> kFailureKeys = {"CreoImportError", "ExportTvlFailed",
+                                            "TarveloOpenFailed", "DeleteTvlFailed"};
+
 struct RunOutcome {
     std::vector<Hostsim::Call> calls;
     bool faultHit = false;
+    // What the user was shown: area keys, and "dialog " and the title key of message dialogs.
+    std::vector<std::string> shown;
 };
+
+bool showsFailure(const RunOutcome& r) {
+    for (const std::string& key : r.shown) {
+        const std::string plain = key.rfind("dialog ", 0) == 0 ? key.substr(7) : key;
+        if (kFailureKeys.count(plain) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool showsStart(const RunOutcome& r) {
+    return std::find(r.shown.begin(), r.shown.end(), "TarveloOpenSuccess") != r.shown.end();
+}
+
+// The places where the design lets a session end without a failure key and without a start:
+// the reason, or no value for any other place. `beforeDialog` tells that the failing call came
+// before the dialog ran (start-up and the dialog's set-up).
+std::optional<std::string> silentEnd(const Hostsim::Call& failing, bool beforeDialog) {
+    if (beforeDialog) {
+        return "start-up or the dialog's set-up: the command ends, no export is offered";
+    }
+    if (failing.function == "ProDirectoryCurrentGet") {
+        return "no working directory";
+    }
+    if (failing.function == "ProUICheckbuttonGetState") {
+        return "\"DeleteTvl\" unreadable";
+    }
+    if (failing.function == "ProMessageDisplay" &&
+        (failing.item == "ExportTvlFile %0s" || failing.item == "ExportTvlSuccess")) {
+        return "the result message failed: nothing else is shown or started";
+    }
+    if (failing.function == "ProMessageDisplay" && failing.item == "TarveloOpenSuccess") {
+        return "the report of the start failed";
+    }
+    return std::nullopt;
+}
 
 class FaultSweep : public ::testing::Test {
 protected:
@@ -129,6 +176,13 @@ protected:
                 outcome.faultHit = outcome.faultHit || call.injected.has_value();
             }
             outcome.calls = session.log().calls();
+            for (const Hostsim::TranscriptEntry& e : session.transcript().entries()) {
+                if (e.kind == Hostsim::TranscriptEntry::Kind::Area) {
+                    outcome.shown.push_back(e.key);
+                } else if (e.kind == Hostsim::TranscriptEntry::Kind::Dialog) {
+                    outcome.shown.push_back("dialog " + e.titleKey);
+                }
+            }
             // A destroy the host refuses leaves the dialog with the host; nothing else may.
             bool destroyRefused = fault && fault->function == "ProUIDialogDestroy";
             EXPECT_LE(session.ui().dialogs().size(), destroyRefused ? 1u : 0u) << label;
@@ -184,9 +238,22 @@ TEST_F(FaultSweep, EveryCallMayFailWithoutHarm) {
         EXPECT_EQ(functions.count(f), 1u) << f;
     }
 
+    std::size_t dialogRuns = clean.calls.size();
+    for (std::size_t i = 0; i < clean.calls.size(); ++i) {
+        if (clean.calls[i].function == "ProUIDialogActivate") {
+            dialogRuns = i;
+            break;
+        }
+    }
+    ASSERT_LT(dialogRuns, clean.calls.size());
+
     std::map<std::string, int> seen;
+    std::map<std::string, int> silent;
     int faulted = 0;
-    for (const Hostsim::Call& call : clean.calls) {
+    int failures = 0;
+    int starts = 0;
+    for (std::size_t index = 0; index < clean.calls.size(); ++index) {
+        const Hostsim::Call& call = clean.calls[index];
         int occurrence = ++seen[call.function];
         std::vector<ProErrors> statuses = {PRO_TK_GENERAL_ERROR};
         if (kNotFoundMatters.count(call.function) != 0) {
@@ -198,11 +265,33 @@ TEST_F(FaultSweep, EveryCallMayFailWithoutHarm) {
             RunOutcome r = runSession(Fault{call.function, occurrence, status}, label);
             EXPECT_TRUE(r.faultHit) << label;
             ++faulted;
+            std::string shown;
+            for (const std::string& key : r.shown) {
+                shown += " [" + key + "]";
+            }
+            // A failure and a start are never both reported.
+            EXPECT_FALSE(showsFailure(r) && showsStart(r)) << label << ":" << shown;
+            if (showsFailure(r)) {
+                ++failures;
+            } else if (showsStart(r)) {
+                ++starts;
+            } else if (std::optional<std::string> why = silentEnd(call, index <= dialogRuns)) {
+                ++silent[*why];
+            } else {
+                ADD_FAILURE() << label << " (" << call.item
+                              << ") ended without a failure key and without a start:" << shown;
+            }
         }
     }
     EXPECT_GT(faulted, static_cast<int>(clean.calls.size()) - 1);
     std::cout << "fault sweep: " << clean.calls.size() << " calls of " << functions.size()
-              << " functions, " << faulted << " faulted runs\n";
+              << " functions, " << faulted << " faulted runs: " << failures << " showed a failure, "
+              << starts << " started the application\n";
+    for (const auto& [why, count] : silent) {
+        std::cout << "  " << count << " ended silently: " << why << "\n";
+    }
+    // Every silent place named above is met by the sweep.
+    EXPECT_EQ(silent.size(), 5u);
 }
 
 } // namespace

@@ -62,4 +62,20 @@ bool waitFor(const fs::path& file) {
     return false;
 }
 
+#ifndef _WIN32
+bool heldOpen(const fs::path& file) {
+    std::error_code error;
+    const fs::path target = fs::canonical(file, error);
+    if (error) {
+        return false;
+    }
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        if (fs::read_symlink(entry.path(), error) == target && !error) {
+            return true;
+        }
+    }
+    return false;
+}
+#endif
+
 } // namespace RecorderProgram

@@ -29,4 +29,9 @@ std::string commandRecord(const std::filesystem::path& program);
 // Waits up to 30 s for a file to appear (the recorder runs on its own, the start does not wait).
 bool waitFor(const std::filesystem::path& file);
 
+#ifndef _WIN32
+// Whether this process has the file open under any descriptor.
+bool heldOpen(const std::filesystem::path& file);
+#endif
+
 } // namespace RecorderProgram
