@@ -192,7 +192,8 @@ void runExport() {
 } // namespace
 
 bool isSafeModelName(const std::string& modelName) {
-    if (modelName == "." || modelName == "..") {
+    // An empty name would write the hidden file ".tvl".
+    if (modelName.empty() || modelName == "." || modelName == "..") {
         return false;
     }
     // Judged by its characters, so that no byte of a longer character is taken for one.

@@ -349,7 +349,7 @@ TEST(ExportRunPieces, AModelNameIsAPlainFileNameOrRefused) {
         EXPECT_TRUE(Velmora::isSafeModelName(name)) << name;
     }
     for (const std::string name :
-         {".", "..", "../X", "a/b", "a\\b", "Q\" -d \"Z", "a\tb", "a\x7F", "a\x1F"}) {
+         {"", ".", "..", "../X", "a/b", "a\\b", "Q\" -d \"Z", "a\tb", "a\x7F", "a\x1F"}) {
         EXPECT_FALSE(Velmora::isSafeModelName(name)) << name;
     }
     EXPECT_FALSE(Velmora::isSafeModelName(std::string("a\0b", 3)));
