@@ -1,12 +1,9 @@
 #include "TvlReader.h"
 
+#include "RegularFile.h"
 #include "Utf16.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <system_error>
 
 namespace TvlRead {
 
@@ -110,29 +107,6 @@ private:
 
     const std::vector<unsigned char>& bytes_;
     std::size_t pos_ = 0;
-};
-
-// What stands at a path that is no regular file.
-const char* kindOf(std::filesystem::file_type type) {
-    using std::filesystem::file_type;
-    switch (type) {
-    case file_type::directory:
-        return "a directory";
-    case file_type::character:
-        return "a character device";
-    case file_type::block:
-        return "a block device";
-    case file_type::fifo:
-        return "a FIFO";
-    case file_type::socket:
-        return "a socket";
-    default:
-        return "no regular file";
-    }
-}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
 // Smallest encodings, to refuse counts that the rest of the input cannot hold.
@@ -305,37 +279,12 @@ File read(const std::vector<unsigned char>& bytes) {
 }
 
 std::vector<unsigned char> loadBytes(const std::filesystem::path& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (ec) {
-        throw ReadError(ec.message());
+    try {
+        const std::string content = ProgramText::readRegularFile(path);
+        return std::vector<unsigned char>(content.begin(), content.end());
+    } catch (const ProgramText::FileReadError& error) {
+        throw ReadError(error.what());
     }
-    if (status.type() != fs::file_type::regular) {
-        throw ReadError(std::string("it is ") + kindOf(status.type()));
-    }
-    errno = 0;
-#if defined(_WIN32)
-    std::unique_ptr<std::FILE, FileCloser> in(_wfopen(path.c_str(), L"rb"));
-#else
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
-#endif
-    if (!in) {
-        throw ReadError(std::generic_category().message(errno));
-    }
-    std::vector<unsigned char> bytes;
-    unsigned char buffer[65536];
-    for (;;) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, in.get());
-        bytes.insert(bytes.end(), buffer, buffer + n);
-        if (n < sizeof buffer) {
-            break;
-        }
-    }
-    if (std::ferror(in.get())) {
-        throw ReadError(std::generic_category().message(errno));
-    }
-    return bytes;
 }
 
 File readFile(const std::filesystem::path& path) {
