@@ -130,6 +130,154 @@ void report(int fd, int kind, int value) {
     ::_exit(127);
 }
 
+// What the program is started with, in the narrow text of the names on disk.
+struct StartRequest {
+    std::vector<std::string> paths;     // the program's candidate paths, tried in order
+    std::vector<std::string> arguments; // after the program's name
+    std::optional<std::string> directory;
+};
+
+// The arguments: the command line split as Windows does, the program's candidate paths, and
+// everything in narrow text. ERROR_SUCCESS, or the error that ends the call.
+DWORD readRequest(LPCWSTR applicationName, LPCWSTR commandLine, LPCWSTR currentDirectory,
+                  StartRequest& request) {
+    std::vector<std::wstring> args =
+        Platform::splitCommandLine(commandLine != nullptr ? commandLine : applicationName);
+    std::wstring program = applicationName != nullptr ? applicationName : args.front();
+
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::optional<std::string> arg = toNarrow(args[i]);
+        if (!arg) {
+            return ERROR_NO_UNICODE_TRANSLATION;
+        }
+        request.arguments.push_back(std::move(*arg));
+    }
+    for (const std::wstring& candidate : Platform::programCandidates(program)) {
+        std::optional<std::string> path = toNarrow(candidate);
+        if (!path) {
+            return ERROR_NO_UNICODE_TRANSLATION;
+        }
+        request.paths.push_back(std::move(*path));
+    }
+    if (request.paths.empty()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    if (currentDirectory != nullptr) {
+        request.directory = toNarrow(currentDirectory);
+        if (!request.directory) {
+            return ERROR_NO_UNICODE_TRANSLATION;
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
+// One argument vector per candidate path. Built before the fork: the children must not
+// allocate. The vectors point into `request`.
+std::vector<std::vector<char*>> argumentVectors(StartRequest& request) {
+    std::vector<std::vector<char*>> argvs;
+    for (std::string& path : request.paths) {
+        std::vector<char*> argv{path.data()};
+        for (std::string& arg : request.arguments) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        argvs.push_back(std::move(argv));
+    }
+    return argvs;
+}
+
+// Runs in the intermediate process: forks the program and exits at once, after saying on the
+// pipe which process it started or why it could not.
+[[noreturn]] void runIntermediate(const int fds[2], std::vector<std::vector<char*>>& argvs,
+                                  const char* directory, bool inheritHandles) {
+    ::close(fds[0]);
+    pid_t child = ::_Fork();
+    if (child < 0) {
+        report(fds[1], kForkFailed, errno);
+        ::_exit(1);
+    }
+    if (child == 0) {
+        execProgram(fds[1], argvs, directory, inheritHandles);
+    }
+    report(fds[1], kStartedPid, child);
+    ::_exit(0);
+}
+
+// What the start came to: the program's process id, or the errno why there is none.
+struct Started {
+    pid_t pid = 0;
+    int error = 0;
+};
+
+// The messages on the pipe until it closes, which it does when the intermediate has exited and
+// the program has executed (or died).
+Started readReports(int fd) {
+    Started started;
+    Report message{};
+    std::size_t have = 0;
+    while (true) {
+        ssize_t n = ::read(fd, reinterpret_cast<char*>(&message) + have, sizeof message - have);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        have += static_cast<std::size_t>(n);
+        if (have == sizeof message) {
+            if (message.kind == kStartedPid) {
+                started.pid = message.value;
+            } else {
+                started.error = message.value != 0 ? message.value : ECHILD;
+            }
+            have = 0;
+        }
+    }
+    return started;
+}
+
+// The start: the program forked through the intermediate, which is reaped at once.
+Started startProgram(StartRequest& request, bool inheritHandles) {
+    std::vector<std::vector<char*>> argvs = argumentVectors(request);
+    const char* directory = request.directory ? request.directory->c_str() : nullptr;
+
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        return {0, errno};
+    }
+    pid_t intermediate = ::fork();
+    if (intermediate < 0) {
+        int error = errno;
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return {0, error};
+    }
+    if (intermediate == 0) {
+        runIntermediate(fds, argvs, directory, inheritHandles);
+    }
+    ::close(fds[1]);
+    while (::waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    Started started = readReports(fds[0]);
+    ::close(fds[0]);
+    return started;
+}
+
+// The report: the Windows error of a failed start, or the handles of a running program.
+BOOL reportStart(const Started& started, LPPROCESS_INFORMATION information) {
+    if (started.error != 0) {
+        return fail(errorFromErrno(started.error));
+    }
+    if (started.pid <= 0) {
+        return fail(ERROR_GEN_FAILURE);
+    }
+    information->hProcess = handOut(started.pid);
+    information->hThread = handOut(started.pid);
+    information->dwProcessId = static_cast<DWORD>(started.pid);
+    information->dwThreadId = static_cast<DWORD>(started.pid);
+    return TRUE;
+}
+
 } // namespace
 
 namespace Platform {
@@ -164,113 +312,11 @@ BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_
         return fail(ERROR_NOT_SUPPORTED);
     }
 
-    std::vector<std::wstring> args =
-        Platform::splitCommandLine(lpCommandLine != nullptr ? lpCommandLine : lpApplicationName);
-    std::wstring program = lpApplicationName != nullptr ? lpApplicationName : args.front();
-
-    std::vector<std::string> narrowArgs;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        std::optional<std::string> arg = toNarrow(args[i]);
-        if (!arg) {
-            return fail(ERROR_NO_UNICODE_TRANSLATION);
-        }
-        narrowArgs.push_back(std::move(*arg));
+    StartRequest request;
+    if (DWORD error = readRequest(lpApplicationName, lpCommandLine, lpCurrentDirectory, request)) {
+        return fail(error);
     }
-    std::vector<std::string> paths;
-    for (const std::wstring& candidate : Platform::programCandidates(program)) {
-        std::optional<std::string> path = toNarrow(candidate);
-        if (!path) {
-            return fail(ERROR_NO_UNICODE_TRANSLATION);
-        }
-        paths.push_back(std::move(*path));
-    }
-    if (paths.empty()) {
-        return fail(ERROR_FILE_NOT_FOUND);
-    }
-    std::optional<std::string> directory;
-    if (lpCurrentDirectory != nullptr) {
-        directory = toNarrow(lpCurrentDirectory);
-        if (!directory) {
-            return fail(ERROR_NO_UNICODE_TRANSLATION);
-        }
-    }
-
-    // Everything the children need is built here: they must not allocate.
-    std::vector<std::vector<char*>> argvs;
-    for (std::string& path : paths) {
-        std::vector<char*> argv{path.data()};
-        for (std::string& arg : narrowArgs) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        argvs.push_back(std::move(argv));
-    }
-    const char* dir = directory ? directory->c_str() : nullptr;
-
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        return fail(errorFromErrno(errno));
-    }
-    pid_t intermediate = ::fork();
-    if (intermediate < 0) {
-        int error = errno;
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return fail(errorFromErrno(error));
-    }
-    if (intermediate == 0) {
-        ::close(fds[0]);
-        pid_t child = ::_Fork();
-        if (child < 0) {
-            report(fds[1], kForkFailed, errno);
-            ::_exit(1);
-        }
-        if (child == 0) {
-            execProgram(fds[1], argvs, dir, bInheritHandles != FALSE);
-        }
-        report(fds[1], kStartedPid, child);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    while (::waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {
-    }
-
-    // The pipe closes when the intermediate has exited and the program has executed (or died).
-    pid_t started = 0;
-    int failure = 0;
-    Report message{};
-    std::size_t have = 0;
-    while (true) {
-        ssize_t n = ::read(fds[0], reinterpret_cast<char*>(&message) + have, sizeof message - have);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        have += static_cast<std::size_t>(n);
-        if (have == sizeof message) {
-            if (message.kind == kStartedPid) {
-                started = message.value;
-            } else {
-                failure = message.value != 0 ? message.value : ECHILD;
-            }
-            have = 0;
-        }
-    }
-    ::close(fds[0]);
-    if (failure != 0) {
-        return fail(errorFromErrno(failure));
-    }
-    if (started <= 0) {
-        return fail(ERROR_GEN_FAILURE);
-    }
-
-    lpProcessInformation->hProcess = handOut(started);
-    lpProcessInformation->hThread = handOut(started);
-    lpProcessInformation->dwProcessId = static_cast<DWORD>(started);
-    lpProcessInformation->dwThreadId = static_cast<DWORD>(started);
-    return TRUE;
+    return reportStart(startProgram(request, bInheritHandles != FALSE), lpProcessInformation);
 }
 
 BOOL CloseHandle(HANDLE hObject) {

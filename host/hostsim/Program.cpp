@@ -17,6 +17,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -135,6 +136,28 @@ std::set<fs::path> entries(const fs::path& dir) {
     return names;
 }
 
+// Removes a folder of this run's own when the run ends, unless it is kept.
+class RemovedAtEnd {
+public:
+    RemovedAtEnd() = default;
+    RemovedAtEnd(RemovedAtEnd&& other) noexcept : dir_(std::exchange(other.dir_, fs::path())) {}
+    RemovedAtEnd& operator=(RemovedAtEnd&&) = delete;
+    ~RemovedAtEnd() {
+        if (!dir_.empty()) {
+            std::error_code ignored;
+            fs::remove_all(dir_, ignored);
+        }
+    }
+
+    // The run made `dir`: it goes at the end unless kept.
+    void own(const fs::path& dir) { dir_ = dir; }
+    void keep() { dir_.clear(); }
+    bool empty() const { return dir_.empty(); }
+
+private:
+    fs::path dir_;
+};
+
 #if !defined(_WIN32)
 // The registry store's folder, made when missing. The store refuses folders of another user and
 // makes its own private: so is every folder made here (0700), whatever the process's mask.
@@ -166,9 +189,13 @@ public:
         }
         ::setenv("TARVELO_REGISTRY_DIR", dir.c_str(), 1);
     }
-    RegistryLocation(const RegistryLocation&) = delete;
-    RegistryLocation& operator=(const RegistryLocation&) = delete;
+    RegistryLocation(RegistryLocation&& other) noexcept
+        : previous_(std::move(other.previous_)), active_(std::exchange(other.active_, false)) {}
+    RegistryLocation& operator=(RegistryLocation&&) = delete;
     ~RegistryLocation() {
+        if (!active_) {
+            return;
+        }
         if (previous_) {
             ::setenv("TARVELO_REGISTRY_DIR", previous_->c_str(), 1);
         } else {
@@ -178,19 +205,20 @@ public:
 
 private:
     std::optional<std::string> previous_;
+    bool active_ = true;
 };
-#endif
 
-// Removes a folder of this run's own at the end.
-struct RemovedAtEnd {
+// The registry the run uses: its folder, named to the platform layer until the run ends, then
+// removed when it is a fresh one of this run.
+struct RegistryStore {
     fs::path dir;
-    ~RemovedAtEnd() {
-        if (!dir.empty()) {
-            std::error_code ignored;
-            fs::remove_all(dir, ignored);
-        }
-    }
+    RemovedAtEnd temporary;
+    RegistryLocation location;
 };
+#else
+// On Windows the run uses the system's registry.
+struct RegistryStore {};
+#endif
 
 // How the session went, after the module has ended. Everything that went wrong is listed; the
 // status is the first that applies of a bad state, a failed export, a session not run as
@@ -242,49 +270,74 @@ std::optional<std::string> messageFileProblem(const fs::path& textRoot) {
     return std::nullopt;
 }
 
-} // namespace
+// What a step of the run hands the next one, or the exit status that ends the run.
+template <typename T> class Step {
+public:
+    Step(T value) : value_(std::move(value)) {}
+    Step(ExitStatus ending) : ending_(ending) {}
 
-ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& out,
-                      std::ostream& err, const std::function<void(Session&)>& beforeStart) {
-    const std::string argv0 = arguments.empty() ? std::string("hostsim") : arguments.front();
+    explicit operator bool() const { return value_.has_value(); }
+    T& operator*() { return *value_; }
+    T* operator->() { return &*value_; }
+    ExitStatus ending() const { return ending_; }
+
+private:
+    std::optional<T> value_;
+    ExitStatus ending_ = ExitStatus::Success;
+};
+
+// The exit status that ends the run, when a step that hands nothing on ends it.
+using Ending = std::optional<ExitStatus>;
+
+// The options after the program name; --help and a bad command line end the run.
+Step<Options> readCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
+                              std::ostream& err) {
     ParsedArguments parsed = parseArguments(
         std::vector<std::string>(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()),
         out, err);
     if (!parsed.options) {
         return parsed.status;
     }
-    const Options& o = *parsed.options;
+    return std::move(*parsed.options);
+}
 
-    Session session;
+// The text root, given or the default, handed to the session once it is a folder; its message
+// file must be usable.
+Step<fs::path> setTextRoot(Session& session, const Options& o, const std::string& argv0,
+                           std::ostream& err) {
     const fs::path textRoot =
         o.textRoot.empty() ? defaultTextRoot(argv0) : fullPath(pathFromUtf8(o.textRoot));
-    {
-        std::error_code ec;
-        if (!fs::is_directory(textRoot, ec)) {
-            err << "hostsim: the text root " << utf8Path(textRoot) << " is no folder"
-                << (ec ? ": " + ec.message() : std::string()) << '\n';
-            return ExitStatus::BadTextRoot;
-        }
-        session.textRoot = widePath(textRoot);
+    std::error_code ec;
+    if (!fs::is_directory(textRoot, ec)) {
+        err << "hostsim: the text root " << utf8Path(textRoot) << " is no folder"
+            << (ec ? ": " + ec.message() : std::string()) << '\n';
+        return ExitStatus::BadTextRoot;
     }
+    session.textRoot = widePath(textRoot);
     if (std::optional<std::string> why = messageFileProblem(hostPath(session.textRoot))) {
         err << "hostsim: the text root " << utf8Path(hostPath(session.textRoot))
             << " holds no usable message file: " << *why << '\n';
         return ExitStatus::BadTextRoot;
     }
+    return textRoot;
+}
 
+// The module to load, given or the default; only a regular file is tried.
+Step<fs::path> findModule(const Options& o, const std::string& argv0, std::ostream& err) {
     const fs::path module =
         o.module.empty() ? defaultModule(argv0) : fullPath(pathFromUtf8(o.module));
-    {
-        std::error_code ec;
-        fs::file_status status = fs::status(module, ec);
-        if (ec || status.type() != fs::file_type::regular) {
-            err << "hostsim: cannot load the module " << utf8Path(module) << ": "
-                << (ec ? ec.message() : std::string("it is no regular file")) << '\n';
-            return ExitStatus::BadModule;
-        }
+    std::error_code ec;
+    fs::file_status status = fs::status(module, ec);
+    if (ec || status.type() != fs::file_type::regular) {
+        err << "hostsim: cannot load the module " << utf8Path(module) << ": "
+            << (ec ? ec.message() : std::string("it is no regular file")) << '\n';
+        return ExitStatus::BadModule;
     }
+    return module;
+}
 
+// The models of the session, from the given scene or the built-in one.
+Ending readScene(Session& session, const Options& o, std::ostream& err) {
     // Empty until the scene names one.
     session.workingDirectory.clear();
     try {
@@ -297,6 +350,12 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
         err << "hostsim: " << e.what() << '\n';
         return ExitStatus::BadScene;
     }
+    return std::nullopt;
+}
+
+// What the user does, from the given session script or the built-in one; a script without
+// events is refused.
+Ending readSessionScript(Session& session, const Options& o, std::ostream& err) {
     try {
         std::vector<UiEvent> events =
             o.session.empty()
@@ -312,10 +371,13 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
         err << "hostsim: " << e.what() << '\n';
         return ExitStatus::BadSession;
     }
+    return std::nullopt;
+}
 
-    // Where the exchange file goes: --workdir (from the current folder), else the scene's (from
-    // the scene's folder), else a fresh folder. Whichever it is, the plug-in must be handed that
-    // very folder, and it must exist.
+// Where the exchange file goes: --workdir (from the current folder), else the scene's (from
+// the scene's folder), else a fresh folder. Whichever it is, the plug-in must be handed that
+// very folder, and it must exist; a fresh folder that cannot be used goes again.
+Step<fs::path> setWorkingDirectory(Session& session, const Options& o, std::ostream& err) {
     fs::path workingDirectory;
     RemovedAtEnd unusedFreshFolder;
     if (!o.workdir.empty()) {
@@ -328,11 +390,12 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
         workingDirectory = sceneFolder / pathFromUtf8(toUtf8(session.workingDirectory));
     } else {
         try {
-            workingDirectory = unusedFreshFolder.dir = freshDirectory("work");
+            workingDirectory = freshDirectory("work");
         } catch (const fs::filesystem_error& e) {
             err << "hostsim: no fresh working directory: " << e.what() << '\n';
             return ExitStatus::SetupFailed;
         }
+        unusedFreshFolder.own(workingDirectory);
     }
     // With the system's own separators, as a host reports its folder (a change on Windows only).
     workingDirectory.make_preferred();
@@ -346,16 +409,24 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
             << " cannot be made: " << *why << '\n';
         return ExitStatus::SetupFailed;
     }
-    unusedFreshFolder.dir.clear();
+    unusedFreshFolder.keep();
     session.workingDirectory = widePath(workingDirectory);
+    return workingDirectory;
+}
 
-#if !defined(_WIN32)
-    // A registry of this run's own unless one is named.
-    RemovedAtEnd temporaryRegistry;
+// Off Windows, the registry's file store: the named folder, made private when missing, else a
+// fresh one of this run's own.
+Step<RegistryStore> setUpRegistry([[maybe_unused]] const Options& o,
+                                  [[maybe_unused]] std::ostream& err) {
+#if defined(_WIN32)
+    return RegistryStore{};
+#else
     fs::path registryDir;
+    RemovedAtEnd temporary;
     if (o.registry.empty()) {
         try {
-            registryDir = temporaryRegistry.dir = freshDirectory("registry");
+            registryDir = freshDirectory("registry");
+            temporary.own(registryDir);
             // The store refuses a folder that others can write, whatever the process's mask left.
             fs::permissions(registryDir, fs::perms::owner_all, fs::perm_options::replace);
         } catch (const fs::filesystem_error& e) {
@@ -370,78 +441,114 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
             return ExitStatus::SetupFailed;
         }
     }
-    RegistryLocation registryLocation(registryDir);
+    return RegistryStore{registryDir, std::move(temporary), RegistryLocation(registryDir)};
 #endif
-    if (!o.tarveloDir.empty()) {
-        std::string why;
-        fs::path dir = fullPath(pathFromUtf8(o.tarveloDir));
-        if (!writeTarveloPath(widePath(dir), why)) {
-            err << "hostsim: --tarvelo-dir: \"Path\" under \"SOFTWARE\\Korvane\\Tarvelo\": " << why
-                << '\n';
-            return ExitStatus::SetupFailed;
-        }
-    }
+}
 
+// --tarvelo-dir: the application's install path in the run's registry, as its installer writes
+// it.
+Ending writeInstallPath(const Options& o, std::ostream& err) {
+    if (o.tarveloDir.empty()) {
+        return std::nullopt;
+    }
+    std::string why;
+    fs::path dir = fullPath(pathFromUtf8(o.tarveloDir));
+    if (!writeTarveloPath(widePath(dir), why)) {
+        err << "hostsim: --tarvelo-dir: \"Path\" under \"SOFTWARE\\Korvane\\Tarvelo\": " << why
+            << '\n';
+        return ExitStatus::SetupFailed;
+    }
+    return std::nullopt;
+}
+
+// What the run was set up with, before the module starts.
+void showSetUp(std::ostream& out, const Options& o, const fs::path& module,
+               const fs::path& textRoot, const fs::path& workingDirectory,
+               [[maybe_unused]] const RegistryStore& registry) {
     out << "module " << utf8Path(module) << '\n';
     out << "text root " << utf8Path(textRoot) << '\n';
     out << "scene " << (o.scene.empty() ? HostsimDefaults::kSceneName : o.scene) << '\n';
     out << "session " << (o.session.empty() ? HostsimDefaults::kSessionName : o.session) << '\n';
     out << "working directory " << utf8Path(workingDirectory) << '\n';
 #if !defined(_WIN32)
-    out << "registry " << utf8Path(registryDir)
-        << (temporaryRegistry.dir.empty() ? "" : " (temporary)") << '\n';
+    out << "registry " << utf8Path(registry.dir)
+        << (registry.temporary.empty() ? "" : " (temporary)") << '\n';
 #endif
     if (!o.tarveloDir.empty()) {
         out << "Tarvelo installed in " << utf8Path(fullPath(pathFromUtf8(o.tarveloDir))) << '\n';
     }
-    if (beforeStart) {
-        beforeStart(session);
+}
+
+// The two entries the host calls in a toolkit module.
+struct ToolkitEntries {
+    InitializeEntry initialize;
+    TerminateEntry terminate;
+};
+
+Step<ToolkitEntries> findEntries(const LoadedModule& loaded, const fs::path& module,
+                                 std::ostream& err) {
+    if (!loaded.loaded()) {
+        err << "hostsim: cannot load the module " << utf8Path(module) << ": " << loaded.error()
+            << '\n';
+        return ExitStatus::BadModule;
     }
-
-    const std::set<fs::path> before = entries(workingDirectory);
-    {
-        LoadedModule loaded(module);
-        if (!loaded.loaded()) {
-            err << "hostsim: cannot load the module " << utf8Path(module) << ": " << loaded.error()
-                << '\n';
-            return ExitStatus::BadModule;
-        }
-        auto initialize = reinterpret_cast<InitializeEntry>(loaded.symbol("user_initialize_plus"));
-        auto terminate = reinterpret_cast<TerminateEntry>(loaded.symbol("user_terminate_plus"));
-        if (initialize == nullptr || terminate == nullptr) {
-            err << "hostsim: " << utf8Path(module)
-                << " is no toolkit module (user_initialize_plus or user_terminate_plus "
-                   "missing)\n";
-            return ExitStatus::BadModule;
-        }
-
-        ProToolkitStartup startup = session.startup();
-        int status = initialize(&startup);
-        if (status != 0) {
-            err << "hostsim: the start-up of " << utf8Path(module) << " returned status " << status
-                << '\n';
-            terminate();
-            return ExitStatus::StartupFailed;
-        }
-        out << "started " << utf8Path(module) << '\n';
-        for (const Command& c : session.commands()) {
-            out << "command \"" << c.name << "\"";
-            if (c.designated) {
-                out << " label \"" << c.label << "\" (" << c.labelKey << ") help \"" << c.help
-                    << "\" description \"" << c.description << "\"";
-            } else {
-                out << " not designated";
-            }
-            out << (c.icon.empty() ? std::string(" no icon") : " icon \"" + c.icon + "\"") << '\n';
-        }
-
-        runSessionScript(session);
-        terminate();
+    auto initialize = reinterpret_cast<InitializeEntry>(loaded.symbol("user_initialize_plus"));
+    auto terminate = reinterpret_cast<TerminateEntry>(loaded.symbol("user_terminate_plus"));
+    if (initialize == nullptr || terminate == nullptr) {
+        err << "hostsim: " << utf8Path(module)
+            << " is no toolkit module (user_initialize_plus or user_terminate_plus missing)\n";
+        return ExitStatus::BadModule;
     }
+    return ToolkitEntries{initialize, terminate};
+}
 
+// The module's start-up, and the commands it added; a failed start-up still ends the module.
+Ending startModule(Session& session, const ToolkitEntries& entries, const fs::path& module,
+                   std::ostream& out, std::ostream& err) {
+    ProToolkitStartup startup = session.startup();
+    int status = entries.initialize(&startup);
+    if (status != 0) {
+        err << "hostsim: the start-up of " << utf8Path(module) << " returned status " << status
+            << '\n';
+        entries.terminate();
+        return ExitStatus::StartupFailed;
+    }
+    out << "started " << utf8Path(module) << '\n';
+    for (const Command& c : session.commands()) {
+        out << "command \"" << c.name << "\"";
+        if (c.designated) {
+            out << " label \"" << c.label << "\" (" << c.labelKey << ") help \"" << c.help
+                << "\" description \"" << c.description << "\"";
+        } else {
+            out << " not designated";
+        }
+        out << (c.icon.empty() ? std::string(" no icon") : " icon \"" + c.icon + "\"") << '\n';
+    }
+    return std::nullopt;
+}
+
+// The module loaded, started, driven by the session script and ended; unloaded before the run
+// is reported.
+Ending runModule(Session& session, const fs::path& module, std::ostream& out, std::ostream& err) {
+    LoadedModule loaded(module);
+    Step<ToolkitEntries> entries = findEntries(loaded, module, err);
+    if (!entries) {
+        return entries.ending();
+    }
+    if (Ending end = startModule(session, *entries, module, out, err)) {
+        return end;
+    }
+    runSessionScript(session);
+    entries->terminate();
+    return std::nullopt;
+}
+
+// What the user did and was shown, the exchange files of this run (names that were not in the
+// folder before it) and the exit status.
+ExitStatus report(Session& session, const fs::path& workingDirectory,
+                  const std::set<fs::path>& before, std::ostream& out, std::ostream& err) {
     out << "--- what the user did\n" << session.ui().renderLog();
     out << "--- what the user was shown\n" << session.transcript().render();
-    // The exchange files of this run: names that were not in the folder before it.
     for (const fs::path& name : entries(workingDirectory)) {
         if (before.count(name) == 0 && name.extension() == ".tvl") {
             out << "exchange file: " << utf8Path(workingDirectory / name) << '\n';
@@ -449,6 +556,52 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
     }
     out.flush();
     return outcome(session, err);
+}
+
+} // namespace
+
+ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& out,
+                      std::ostream& err, const std::function<void(Session&)>& beforeStart) {
+    const std::string argv0 = arguments.empty() ? std::string("hostsim") : arguments.front();
+    Step<Options> options = readCommandLine(arguments, out, err);
+    if (!options) {
+        return options.ending();
+    }
+    Session session;
+    Step<fs::path> textRoot = setTextRoot(session, *options, argv0, err);
+    if (!textRoot) {
+        return textRoot.ending();
+    }
+    Step<fs::path> module = findModule(*options, argv0, err);
+    if (!module) {
+        return module.ending();
+    }
+    if (Ending end = readScene(session, *options, err)) {
+        return *end;
+    }
+    if (Ending end = readSessionScript(session, *options, err)) {
+        return *end;
+    }
+    Step<fs::path> workingDirectory = setWorkingDirectory(session, *options, err);
+    if (!workingDirectory) {
+        return workingDirectory.ending();
+    }
+    Step<RegistryStore> registry = setUpRegistry(*options, err);
+    if (!registry) {
+        return registry.ending();
+    }
+    if (Ending end = writeInstallPath(*options, err)) {
+        return *end;
+    }
+    showSetUp(out, *options, *module, *textRoot, *workingDirectory, *registry);
+    if (beforeStart) {
+        beforeStart(session);
+    }
+    const std::set<fs::path> before = entries(*workingDirectory);
+    if (Ending end = runModule(session, *module, out, err)) {
+        return *end;
+    }
+    return report(session, *workingDirectory, before, out, err);
 }
 
 } // namespace Hostsim

@@ -173,21 +173,60 @@ TEST_F(CreateProcess, TheProgramInheritsNoDescriptors) {
     ::close(probe);
 }
 
-TEST_F(CreateProcess, UnsupportedRequestsAreRefused) {
+// A request the layer cannot carry out as asked is refused before anything starts.
+struct RefusedCase {
+    const char* name;
+    bool commandLine = true;        // false: neither a program name nor a command line
+    wchar_t* environment = nullptr; // an environment block of the program's own
+    DWORD creationFlags = 0;
+    bool startupInformation = true;
+    bool processInformation = true;
+    DWORD error;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+    *os << c.name << ": " << (c.commandLine ? "a command line" : "no command line")
+        << (c.environment != nullptr ? ", an environment" : "") << ", flags " << c.creationFlags
+        << (c.startupInformation ? "" : ", no start-up information")
+        << (c.processInformation ? "" : ", no process information") << " -> error " << c.error;
+}
+
+wchar_t g_environment[] = L"A=1\0";
+
+class CreateProcessRefuses : public CreateProcess,
+                             public testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(CreateProcessRefuses, WithTheErrorOfTheRequest) {
+    const RefusedCase& c = GetParam();
     std::wstring line = L"\"" + wide((dir / "recorder").string()) + L"\" \"" + wide(base) + L"\"";
     STARTUPINFOW startup{};
     PROCESS_INFORMATION info{};
-    wchar_t environment[] = L"A=1\0";
-    EXPECT_FALSE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, environment,
-                                nullptr, &startup, &info));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-    EXPECT_FALSE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0x10, nullptr,
-                                nullptr, &startup, &info));
-    EXPECT_FALSE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                &startup, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(CreateProcessW(nullptr, c.commandLine ? line.data() : nullptr, nullptr, nullptr,
+                                FALSE, c.creationFlags, c.environment, nullptr,
+                                c.startupInformation ? &startup : nullptr,
+                                c.processInformation ? &info : nullptr));
+    EXPECT_EQ(GetLastError(), c.error);
+    EXPECT_EQ(info.hProcess, nullptr);
+    EXPECT_FALSE(hasChildren());
     EXPECT_FALSE(fs::exists(base + ".args.part"));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CreateProcessRefuses,
+    testing::Values(
+        RefusedCase{
+            .name = "OwnEnvironment", .environment = g_environment, .error = ERROR_NOT_SUPPORTED},
+        RefusedCase{.name = "CreationFlags", .creationFlags = 0x10, .error = ERROR_NOT_SUPPORTED},
+        RefusedCase{.name = "NoProcessInformation",
+                    .processInformation = false,
+                    .error = ERROR_INVALID_PARAMETER},
+        RefusedCase{.name = "NoStartupInformation",
+                    .startupInformation = false,
+                    .error = ERROR_INVALID_PARAMETER},
+        RefusedCase{
+            .name = "NoCommandLine", .commandLine = false, .error = ERROR_INVALID_PARAMETER}),
+    [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CreateProcess, CurrentDirectoryIsHandedOn) {
     std::wstring line = L"\"" + wide((dir / "recorder").string()) + L"\" out";

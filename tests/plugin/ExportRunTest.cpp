@@ -143,168 +143,545 @@ protected:
 
 using Keys = std::vector<std::string>;
 
-TEST_F(ExportRunTest, AFailedExtractionShowsCreoImportErrorAndNothingElse) {
-    session.recordCalls();
-    session.setCurrent(&session.addModel(L"DRAWING", Hostsim::ModelType::Other));
-    RunResult r = run();
-    EXPECT_FALSE(r.closedByExport);
-    ASSERT_EQ(r.dialogs, 1u);
-    EXPECT_EQ(session.transcript().dialogs()[0]->title,
-              "The model could not be read for the export.");
-    EXPECT_TRUE(r.areaKeys.empty());
-    EXPECT_EQ(session.log().count("ProDirectoryCurrentGet"), 0);
-    EXPECT_TRUE(tvlFiles().empty());
+// The names directly in a folder, sorted, each marked by what it is: "name/" a folder, "name@" a
+// link, "name?" anything else that is no regular file.
+std::vector<std::string> contentsOf(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        const std::u8string text = e.path().filename().u8string();
+        std::string name(text.begin(), text.end());
+        if (e.is_symlink()) {
+            name += '@';
+        } else if (e.is_directory()) {
+            name += '/';
+        } else if (!e.is_regular_file()) {
+            name += '?';
+        }
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
-TEST_F(ExportRunTest, NoWorkingDirectoryEndsTheRunSilently) {
-    session.recordCalls();
-    session.faults().always("ProDirectoryCurrentGet", PRO_TK_GENERAL_ERROR);
-    RunResult r = run();
-    EXPECT_FALSE(r.closedByExport);
-    EXPECT_TRUE(r.areaKeys.empty());
-    EXPECT_EQ(r.dialogs, 0u);
-    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
-    EXPECT_TRUE(tvlFiles().empty());
+// A list of texts as a reader wants to see it in a failure: ["a", "b"].
+void printTexts(const std::vector<std::string>& texts, std::ostream* os) {
+    *os << '[';
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        *os << (i == 0 ? "\"" : ", \"") << texts[i] << '"';
+    }
+    *os << ']';
 }
 
-TEST_F(ExportRunTest, AnUnreadableCheckButtonEndsTheRunSilentlyBeforeWriting) {
-    session.faults().always("ProUICheckbuttonGetState", PRO_TK_GENERAL_ERROR);
-    RunResult r = run();
-    EXPECT_FALSE(r.closedByExport);
-    EXPECT_TRUE(r.areaKeys.empty());
-    EXPECT_TRUE(tvlFiles().empty());
+const char* const kCannotRead = "The model could not be read for the export.";
+
+// --- Runs that end before a file is written: one thing changed in a session that would export
+// the part PART. Nothing is written anywhere, nothing is started, and the dialog stays open.
+
+enum class Before {
+    NoSolidModel,       // the current model is a drawing
+    ExtractionThrows,   // a host call made by the extraction throws
+    NoWorkingDirectory, // the host does not hand out its working directory
+    UnreadableDeleteTvl,
+    NothingToWrite, // an assembly with a datum feature and no component
+    WorkingDirectoryWithoutNarrowForm,
+#ifndef _WIN32
+    WorkingDirectoryTooLong, // 259 wide characters whose narrow form does not fit 260 bytes
+    WorkingDirectoryLoop,    // a link that leads to itself
+    DiskFull,                // the file cannot grow past 64 bytes
+    UnfinishedFileStuck,     // the writer's own removal of the unfinished file fails once
+#endif
+};
+
+struct BeforeWritingCase {
+    const char* name;
+    Before change;
+    Keys keys;
+    std::vector<std::string> dialogs = {}; // the titles of the message dialogs shown
+    int directoryReads;                    // calls of ProDirectoryCurrentGet
+    int optionReads;                       // calls of ProUICheckbuttonGetState ("DeleteTvl")
+    std::vector<std::string> left = {};    // what is in the test's folder afterwards (contentsOf)
+    int failedRemovals = 0;                // removals made to fail that were tried
+};
+
+void PrintTo(const BeforeWritingCase& c, std::ostream* os) {
+    *os << c.name << ": area ";
+    printTexts(c.keys, os);
+    *os << ", dialogs ";
+    printTexts(c.dialogs, os);
+    *os << ", " << c.directoryReads << " directory reads, " << c.optionReads
+        << " option reads, left ";
+    printTexts(c.left, os);
+    *os << ", " << c.failedRemovals << " failed removals";
 }
 
-TEST_F(ExportRunTest, AModelWithNothingToWriteLeavesNoFileAndSaysSo) {
-    // An assembly with a datum feature and no component: nothing to write.
-    Hostsim::Model& assembly = session.addAssembly(L"EMPTY_ASM");
-    assembly.setUnit(L"mm");
-    assembly.addFeature(923);
-    session.setCurrent(&assembly);
-    RunResult r = run();
-    EXPECT_FALSE(r.closedByExport);
-    ASSERT_FALSE(r.areaKeys.empty());
-    EXPECT_EQ(r.areaKeys.back(), "ExportTvlFailed");
-    EXPECT_TRUE(tvlFiles().empty());
-}
+const std::vector<BeforeWritingCase> kBeforeWriting = {
+    {.name = "NoSolidModel",
+     .change = Before::NoSolidModel,
+     .keys = {},
+     .dialogs = {kCannotRead},
+     .directoryReads = 0,
+     .optionReads = 0},
+    {.name = "ExtractionThrows",
+     .change = Before::ExtractionThrows,
+     .keys = {},
+     .dialogs = {kCannotRead},
+     .directoryReads = 0,
+     .optionReads = 0},
+    {.name = "NoWorkingDirectory",
+     .change = Before::NoWorkingDirectory,
+     .keys = {},
+     .directoryReads = 1,
+     .optionReads = 0},
+    {.name = "UnreadableDeleteTvl",
+     .change = Before::UnreadableDeleteTvl,
+     .keys = {},
+     .directoryReads = 1,
+     .optionReads = 1},
+    {.name = "NothingToWrite",
+     .change = Before::NothingToWrite,
+     .keys = {"ExportTvlFailed"},
+     .directoryReads = 1,
+     .optionReads = 1},
+    {.name = "WorkingDirectoryWithoutNarrowForm",
+     .change = Before::WorkingDirectoryWithoutNarrowForm,
+     .keys = {"ExportTvlFailed"},
+     .directoryReads = 1,
+     .optionReads = 0},
+#ifndef _WIN32
+    {.name = "WorkingDirectoryTooLong",
+     .change = Before::WorkingDirectoryTooLong,
+     .keys = {"ExportTvlFailed"},
+     .directoryReads = 1,
+     .optionReads = 0},
+    {.name = "WorkingDirectoryLoop",
+     .change = Before::WorkingDirectoryLoop,
+     .keys = {"ExportTvlFailed"},
+     .directoryReads = 1,
+     .optionReads = 0,
+     .left = {"loop@"}},
+    {.name = "DiskFull",
+     .change = Before::DiskFull,
+     .keys = {"ExportTvlFailed"},
+     .directoryReads = 1,
+     .optionReads = 1},
+    {.name = "UnfinishedFileStuck",
+     .change = Before::UnfinishedFileStuck,
+     .keys = {"ExportTvlFailed"},
+     .directoryReads = 1,
+     .optionReads = 1,
+     .failedRemovals = 1},
+#endif
+};
 
-TEST_F(ExportRunTest, WithoutInstallationTheFileStaysAndTheDialogStaysOpen) {
-    RunResult r = run(); // "DeleteTvl" is set in the layout
-    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
-    EXPECT_FALSE(r.closedByExport);
-    EXPECT_EQ(tvlFiles(), std::vector<fs::path>{"PART.tvl"});
-    EXPECT_EQ(TvlRead::readFile(file("PART.tvl")).name, "PART");
-}
+class ExportRunBeforeWriting : public ExportRunTest,
+                               public testing::WithParamInterface<BeforeWritingCase> {
+protected:
+    void emptyAssembly() {
+        Hostsim::Model& assembly = session.addAssembly(L"EMPTY_ASM");
+        assembly.setUnit(L"mm");
+        assembly.addFeature(923);
+        session.setCurrent(&assembly);
+    }
 
-TEST_F(ExportRunTest, WithoutDeletionTheMessageNamesTheFullPath) {
-    RunResult r = run("toggle DeleteTvl\n");
-    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlFile %0s", "TarveloNotInstalled"}));
-    const Hostsim::TranscriptEntry* shown = nullptr;
-    for (const auto& e : session.transcript().entries()) {
-        if (e.key == "ExportTvlFile %0s") {
-            shown = &e;
+    void arrange(Before change) {
+        switch (change) {
+        case Before::NoSolidModel:
+            session.setCurrent(&session.addModel(L"DRAWING", Hostsim::ModelType::Other));
+            break;
+        case Before::ExtractionThrows:
+            session.callObserver = [](const Hostsim::Call& call) {
+                if (call.function == "ProMdlTypeGet") {
+                    throw std::bad_alloc();
+                }
+            };
+            break;
+        case Before::NoWorkingDirectory:
+            session.faults().always("ProDirectoryCurrentGet", PRO_TK_GENERAL_ERROR);
+            break;
+        case Before::UnreadableDeleteTvl:
+            session.faults().always("ProUICheckbuttonGetState", PRO_TK_GENERAL_ERROR);
+            break;
+        case Before::NothingToWrite:
+            emptyAssembly();
+            break;
+        case Before::WorkingDirectoryWithoutNarrowForm: {
+#ifdef _WIN32
+            const wchar_t outside = L'\u4e2d'; // not in the ANSI code page
+#else
+            const wchar_t outside = static_cast<wchar_t>(0xD800); // a lone surrogate
+#endif
+            session.workingDirectory = work.path().wstring() + L"/x" + outside + L"y";
+            break;
+        }
+#ifndef _WIN32
+        case Before::WorkingDirectoryTooLong: {
+            std::wstring dir = work.path().wstring() + L"/";
+            while (dir.size() < PRO_PATH_SIZE - 2) {
+                dir += L'\u00e9';
+            }
+            session.workingDirectory = dir;
+            break;
+        }
+        case Before::WorkingDirectoryLoop:
+            fs::create_symlink("loop", work / "loop");
+            session.workingDirectory = (work / "loop").wstring();
+            break;
+        case Before::DiskFull:
+            break; // only while the run runs
+        case Before::UnfinishedFileStuck:
+            emptyAssembly();
+            break;
+#endif
         }
     }
-    ASSERT_NE(shown, nullptr);
-    ASSERT_EQ(shown->args.size(), 1u);
-    EXPECT_TRUE(
-        fs::equivalent(Hostsim::hostPath(Hostsim::fromUtf8(shown->args[0])), file("PART.tvl")));
-}
 
-TEST_F(ExportRunTest, AFailingResultMessageStopsBeforeTheInstallation) {
+    RunResult runWith([[maybe_unused]] Before change) {
+#ifndef _WIN32
+        if (change == Before::DiskFull) {
+            TvlTest::FileSizeLimit limit(64);
+            return run();
+        }
+        if (change == Before::UnfinishedFileStuck) {
+            TestFault::failNextUnlinks(1, EBUSY);
+            RunResult r = run();
+            TestFault::failNextUnlinks(0, 0);
+            return r;
+        }
+#endif
+        return run();
+    }
+};
+
+TEST_P(ExportRunBeforeWriting, WritesNothingStartsNothingAndKeepsTheDialogOpen) {
+    const BeforeWritingCase& c = GetParam();
     session.recordCalls();
-    install();
-    session.faults().forItem("ProMessageDisplay", "ExportTvlFile %0s", PRO_TK_GENERAL_ERROR);
-    RunResult r = run("toggle DeleteTvl\n");
+    arrange(c.change);
+#ifndef _WIN32
+    const int failedBefore = TestFault::failedUnlinks();
+#endif
+    RunResult r = runWith(c.change);
+    session.callObserver = nullptr;
+
     EXPECT_FALSE(r.closedByExport);
-    EXPECT_TRUE(r.areaKeys.empty()); // the failed display showed nothing
-    EXPECT_EQ(session.log().count("ProMessageDisplay"), 1);
-    EXPECT_TRUE(fs::exists(file("PART.tvl")));
-    EXPECT_EQ(std::distance(fs::directory_iterator(work.path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(r.areaKeys, c.keys);
+    std::vector<std::string> titles;
+    for (const Hostsim::TranscriptEntry* dialog : session.transcript().dialogs()) {
+        titles.push_back(dialog->title);
+    }
+    EXPECT_EQ(titles, c.dialogs);
+    EXPECT_EQ(session.log().count("ProDirectoryCurrentGet"), c.directoryReads);
+    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), c.optionReads);
+    EXPECT_EQ(contentsOf(work.path()), c.left);
+    EXPECT_TRUE(tvlFilesAnywhere().empty());
+#ifndef _WIN32
+    EXPECT_EQ(TestFault::failedUnlinks() - failedBefore, c.failedRemovals);
+#endif
 }
 
-TEST_F(ExportRunTest, AStartedApplicationGetsThePathAndClosesTheDialog) {
-    install();
-    RunResult r = run("toggle DeleteTvl\n");
-    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlFile %0s", "TarveloOpenSuccess"}));
-    EXPECT_TRUE(r.closedByExport);
-    std::vector<std::string> args = recorded(file("PART.tvl"));
-    ASSERT_EQ(args.size(), 1u);
-    EXPECT_TRUE(fs::equivalent(fs::path(args[0]), file("PART.tvl")));
-    EXPECT_TRUE(fs::exists(file("PART.tvl")));
+INSTANTIATE_TEST_SUITE_P(Cases, ExportRunBeforeWriting, testing::ValuesIn(kBeforeWriting),
+                         [](const testing::TestParamInfo<BeforeWritingCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// --- Runs that write PART.tvl, with one thing changed in what follows: the message that reports
+// the file, the installation, the start, the removal after a failed start.
+
+enum class Installation {
+    None,        // no "Path" in the registry
+    Application, // the stand-in application in the test's folder "install"
+    NoProgram,   // a "Path" where no program is
+    EmptyPath,   // a "Path" of empty text
+};
+
+enum class Application {
+    NotStarted,
+    GetsPath,
+    GetsPathAndMinusD,
+};
+
+struct AfterWritingCase {
+    const char* name;
+    // What is changed; by default the layout's "DeleteTvl" is set, and no application installed.
+    bool deleteTvl = true; // false: the user clears "DeleteTvl"
+    Installation installation = Installation::None;
+    const char* failingMessage = nullptr; // the message whose display fails
+    // While the failed start is shown, the file moves aside and a folder takes its name.
+    bool fileTakenAway = false;
+    // What follows.
+    Keys keys;
+    bool closed;                   // the export closed the dialog
+    int displays;                  // calls of ProMessageDisplay
+    std::vector<std::string> left; // what is in the working directory afterwards (contentsOf)
+    Application application;
+};
+
+void PrintTo(const AfterWritingCase& c, std::ostream* os) {
+    static const char* const installations[] = {"none", "the application", "no program",
+                                                "empty path"};
+    static const char* const applications[] = {"not started", "gets the path",
+                                               "gets the path and -d"};
+    *os << c.name << ": DeleteTvl " << (c.deleteTvl ? "set" : "cleared") << ", installation "
+        << installations[static_cast<int>(c.installation)] << ", failing message "
+        << (c.failingMessage != nullptr ? c.failingMessage : "none")
+        << (c.fileTakenAway ? ", file taken away" : "") << " -> area ";
+    printTexts(c.keys, os);
+    *os << (c.closed ? ", closes" : ", stays open") << ", " << c.displays << " displays, left ";
+    printTexts(c.left, os);
+    *os << ", application " << applications[static_cast<int>(c.application)];
 }
 
-TEST_F(ExportRunTest, WithDeletionTheApplicationGetsMinusDAndTheFileStaysForIt) {
-    install();
-    RunResult r = run();
-    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenSuccess"}));
-    EXPECT_TRUE(r.closedByExport);
-    std::vector<std::string> args = recorded(file("PART.tvl"));
-    ASSERT_EQ(args.size(), 2u);
-    EXPECT_EQ(args[1], "-d");
-    EXPECT_TRUE(fs::exists(file("PART.tvl")));
-}
+const std::vector<AfterWritingCase> kAfterWriting = {
+    {.name = "NotInstalled",
+     .keys = {"ExportTvlSuccess", "TarveloNotInstalled"},
+     .closed = false,
+     .displays = 2,
+     .left = {"PART.tvl"},
+     .application = Application::NotStarted},
+    {.name = "NotInstalledWithoutDeleteTvl",
+     .deleteTvl = false,
+     .keys = {"ExportTvlFile %0s", "TarveloNotInstalled"},
+     .closed = false,
+     .displays = 2,
+     .left = {"PART.tvl"},
+     .application = Application::NotStarted},
+    {.name = "EmptyInstallPath",
+     .installation = Installation::EmptyPath,
+     .keys = {"ExportTvlSuccess", "TarveloOpenFailed"},
+     .closed = true,
+     .displays = 2,
+     .left = {},
+     .application = Application::NotStarted},
+    // The failed display showed nothing, and the run stops before it looks for the application.
+    {.name = "FileMessageFails",
+     .deleteTvl = false,
+     .installation = Installation::Application,
+     .failingMessage = "ExportTvlFile %0s",
+     .keys = {},
+     .closed = false,
+     .displays = 1,
+     .left = {"PART.tvl", "install/"},
+     .application = Application::NotStarted},
+    {.name = "StartedWithoutDeleteTvl",
+     .deleteTvl = false,
+     .installation = Installation::Application,
+     .keys = {"ExportTvlFile %0s", "TarveloOpenSuccess"},
+     .closed = true,
+     .displays = 2,
+     .left = {"PART.tvl", "install/"},
+     .application = Application::GetsPath},
+    // The file stays for the application, which is told to delete it.
+    {.name = "StartedWithDeleteTvl",
+     .installation = Installation::Application,
+     .keys = {"ExportTvlSuccess", "TarveloOpenSuccess"},
+     .closed = true,
+     .displays = 2,
+     .left = {"PART.tvl", "install/"},
+     .application = Application::GetsPathAndMinusD},
+    {.name = "OpenSuccessMessageFails",
+     .installation = Installation::Application,
+     .failingMessage = "TarveloOpenSuccess",
+     .keys = {"ExportTvlSuccess"},
+     .closed = false,
+     .displays = 2,
+     .left = {"PART.tvl", "install/"},
+     .application = Application::GetsPathAndMinusD},
+    {.name = "FailedStartWithoutDeleteTvl",
+     .deleteTvl = false,
+     .installation = Installation::NoProgram,
+     .keys = {"ExportTvlFile %0s", "TarveloOpenFailed"},
+     .closed = true,
+     .displays = 2,
+     .left = {"PART.tvl"},
+     .application = Application::NotStarted},
+    {.name = "FailedStartWithDeleteTvl",
+     .installation = Installation::NoProgram,
+     .keys = {"ExportTvlSuccess", "TarveloOpenFailed"},
+     .closed = true,
+     .displays = 2,
+     .left = {},
+     .application = Application::NotStarted},
+    // The removal is skipped.
+    {.name = "OpenFailedMessageFails",
+     .installation = Installation::NoProgram,
+     .failingMessage = "TarveloOpenFailed",
+     .keys = {"ExportTvlSuccess"},
+     .closed = false,
+     .displays = 2,
+     .left = {"PART.tvl"},
+     .application = Application::NotStarted},
+    {.name = "RemovalFails",
+     .installation = Installation::NoProgram,
+     .fileTakenAway = true,
+     .keys = {"ExportTvlSuccess", "TarveloOpenFailed", "DeleteTvlFailed"},
+     .closed = true,
+     .displays = 3,
+     .left = {"PART.aside", "PART.tvl/"},
+     .application = Application::NotStarted},
+    {.name = "RemovalFailsAndItsMessageFails",
+     .installation = Installation::NoProgram,
+     .failingMessage = "DeleteTvlFailed",
+     .fileTakenAway = true,
+     .keys = {"ExportTvlSuccess", "TarveloOpenFailed"},
+     .closed = false,
+     .displays = 3,
+     .left = {"PART.aside", "PART.tvl/"},
+     .application = Application::NotStarted},
+};
 
-TEST_F(ExportRunTest, AFailingSuccessMessageKeepsTheDialogOpen) {
-    install();
-    session.faults().forItem("ProMessageDisplay", "TarveloOpenSuccess", PRO_TK_GENERAL_ERROR);
-    RunResult r = run();
-    EXPECT_FALSE(r.closedByExport);
-    recorded(file("PART.tvl"));
-}
-
-TEST_F(ExportRunTest, AFailedStartWithoutDeletionKeepsTheFileAndCloses) {
-    setInstallPath((work / "nothing-here").wstring());
-    RunResult r = run("toggle DeleteTvl\n");
-    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlFile %0s", "TarveloOpenFailed"}));
-    EXPECT_TRUE(r.closedByExport);
-    EXPECT_TRUE(fs::exists(file("PART.tvl")));
-}
-
-TEST_F(ExportRunTest, AFailedStartWithDeletionRemovesTheFileAndCloses) {
-    setInstallPath((work / "nothing-here").wstring());
-    RunResult r = run();
-    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenFailed"}));
-    EXPECT_TRUE(r.closedByExport);
-    EXPECT_TRUE(tvlFiles().empty());
-}
-
-TEST_F(ExportRunTest, AFailingOpenFailedMessageSkipsTheRemovalAndKeepsTheDialogOpen) {
-    setInstallPath((work / "nothing-here").wstring());
-    session.faults().forItem("ProMessageDisplay", "TarveloOpenFailed", PRO_TK_GENERAL_ERROR);
-    RunResult r = run();
-    EXPECT_FALSE(r.closedByExport);
-    EXPECT_EQ(r.areaKeys, Keys{"ExportTvlSuccess"});
-    EXPECT_TRUE(fs::exists(file("PART.tvl")));
-}
-
-TEST_F(ExportRunTest, AFailedRemovalIsReportedAndTheDialogStillCloses) {
-    setInstallPath((work / "nothing-here").wstring());
-    // While the failed start is reported, something else takes the file's place.
-    session.callObserver = [this](const Hostsim::Call& call) {
-        if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
-            fs::rename(file("PART.tvl"), file("PART.aside"));
-            fs::create_directories(file("PART.tvl") / "held");
+class ExportRunAfterWriting : public ExportRunTest,
+                              public testing::WithParamInterface<AfterWritingCase> {
+protected:
+    void arrange(const AfterWritingCase& c) {
+        switch (c.installation) {
+        case Installation::None:
+            break;
+        case Installation::Application:
+            install();
+            break;
+        case Installation::NoProgram:
+            setInstallPath((work / "nothing-here").wstring());
+            break;
+        case Installation::EmptyPath:
+            writeRaw(HKEY_LOCAL_MACHINE, kTarveloKeyPath, L"Path", REG_SZ, {0x00, 0x00});
+            break;
         }
-    };
-    RunResult r = run();
-    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenFailed", "DeleteTvlFailed"}));
-    EXPECT_TRUE(r.closedByExport);
-    EXPECT_TRUE(fs::exists(file("PART.tvl")));
+        if (c.failingMessage != nullptr) {
+            session.faults().forItem("ProMessageDisplay", c.failingMessage, PRO_TK_GENERAL_ERROR);
+        }
+        if (c.fileTakenAway) {
+            session.callObserver = [this](const Hostsim::Call& call) {
+                if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
+                    fs::rename(file("PART.tvl"), file("PART.aside"));
+                    fs::create_directories(file("PART.tvl") / "held");
+                }
+            };
+        }
+    }
+};
+
+TEST_P(ExportRunAfterWriting, ReportsStartsAndRemovesAsTheCaseSays) {
+    const AfterWritingCase& c = GetParam();
+    session.recordCalls();
+    arrange(c);
+    RunResult r = run(c.deleteTvl ? "" : "toggle DeleteTvl\n");
+    session.callObserver = nullptr;
+
+    EXPECT_EQ(r.areaKeys, c.keys);
+    EXPECT_EQ(r.closedByExport, c.closed);
+    EXPECT_EQ(r.dialogs, 0u);
+    EXPECT_EQ(session.log().count("ProMessageDisplay"), c.displays);
+    // Taken before the application may go on and leave its record.
+    EXPECT_EQ(contentsOf(work.path()), c.left);
+    // Every file left is the run's exchange file.
+    for (const std::string& name : c.left) {
+        if (name.back() != '/') {
+            EXPECT_EQ(TvlRead::readFile(file(name)).name, "PART") << name;
+        }
+    }
+    // The message without deletion names the file by its full path.
+    for (const Hostsim::TranscriptEntry& e : session.transcript().entries()) {
+        if (e.key == "ExportTvlFile %0s") {
+            ASSERT_EQ(e.args.size(), 1u);
+            EXPECT_TRUE(
+                fs::equivalent(Hostsim::hostPath(Hostsim::fromUtf8(e.args[0])), file("PART.tvl")));
+        }
+    }
+    if (c.application != Application::NotStarted) {
+        std::vector<std::string> args = recorded(file("PART.tvl"));
+        ASSERT_EQ(args.size(), c.application == Application::GetsPathAndMinusD ? 2u : 1u);
+        EXPECT_TRUE(fs::equivalent(fs::path(args[0]), file("PART.tvl")));
+        if (c.application == Application::GetsPathAndMinusD) {
+            EXPECT_EQ(args[1], "-d");
+        }
+    }
 }
 
-TEST_F(ExportRunTest, AFailingDeleteFailedMessageKeepsTheDialogOpen) {
-    setInstallPath((work / "nothing-here").wstring());
-    session.callObserver = [this](const Hostsim::Call& call) {
-        if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
-            fs::rename(file("PART.tvl"), file("PART.aside"));
-            fs::create_directories(file("PART.tvl") / "held");
-        }
-    };
-    session.faults().forItem("ProMessageDisplay", "DeleteTvlFailed", PRO_TK_GENERAL_ERROR);
-    RunResult r = run();
-    EXPECT_FALSE(r.closedByExport);
+INSTANTIATE_TEST_SUITE_P(Cases, ExportRunAfterWriting, testing::ValuesIn(kAfterWriting),
+                         [](const testing::TestParamInfo<AfterWritingCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// --- The search for a free name: the first names taken, by files or a folder, up to all
+// thousand.
+
+struct NameSearchCase {
+    const char* name;
+    int taken;    // PART.tvl and PART_1.tvl ... PART_<taken - 1>.tvl are there before the run
+    bool folders; // they are folders, else files
+    const char* written; // the name the run writes under, if any
+    Keys keys;
+    int optionReads; // calls of ProUICheckbuttonGetState
+};
+
+void PrintTo(const NameSearchCase& c, std::ostream* os) {
+    *os << c.name << ": " << c.taken << (c.folders ? " folders" : " files") << " -> written "
+        << (c.written != nullptr ? c.written : "nothing") << ", area ";
+    printTexts(c.keys, os);
+    *os << ", " << c.optionReads << " option reads";
 }
+
+const std::vector<NameSearchCase> kNameSearch = {
+    {.name = "AFolderTakesTheFirstName",
+     .taken = 1,
+     .folders = true,
+     .written = "PART_1",
+     .keys = {"ExportTvlSuccess", "TarveloNotInstalled"},
+     .optionReads = 1},
+    {.name = "AllButTheLastNameTaken",
+     .taken = 999,
+     .folders = false,
+     .written = "PART_999",
+     .keys = {"ExportTvlSuccess", "TarveloNotInstalled"},
+     .optionReads = 1},
+    {.name = "AllThousandNamesTaken",
+     .taken = 1000,
+     .folders = false,
+     .written = nullptr,
+     .keys = {"ExportTvlFailed"},
+     .optionReads = 0},
+};
+
+class ExportRunNameSearch : public ExportRunTest,
+                            public testing::WithParamInterface<NameSearchCase> {
+protected:
+    fs::path candidate(int n) { return file(Velmora::candidateBaseName("PART", n) + ".tvl"); }
+};
+
+TEST_P(ExportRunNameSearch, TakesTheFirstFreeNameOfTheThousand) {
+    const NameSearchCase& c = GetParam();
+    session.recordCalls();
+    for (int n = 0; n < c.taken; ++n) {
+        if (c.folders) {
+            fs::create_directories(candidate(n));
+        } else {
+            std::ofstream(candidate(n)) << "x";
+        }
+    }
+    RunResult r = run();
+
+    EXPECT_EQ(r.areaKeys, c.keys);
+    EXPECT_FALSE(r.closedByExport);
+    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), c.optionReads);
+    // What took the names stays as it was.
+    for (int n = 0; n < c.taken; ++n) {
+        if (c.folders) {
+            EXPECT_TRUE(fs::is_directory(candidate(n)) && fs::is_empty(candidate(n))) << n;
+        } else {
+            EXPECT_EQ(readText(candidate(n)), "x") << n;
+        }
+    }
+    const int written = c.written != nullptr ? 1 : 0;
+    if (c.written != nullptr) {
+        EXPECT_EQ(TvlRead::readFile(file(std::string(c.written) + ".tvl")).name, c.written);
+    }
+    EXPECT_EQ(tvlFiles().size(), static_cast<std::size_t>(c.taken + written));
+    EXPECT_FALSE(fs::exists(candidate(c.taken + written)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExportRunNameSearch, testing::ValuesIn(kNameSearch),
+                         [](const testing::TestParamInfo<NameSearchCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(ExportRunTest, TheFirstFreeNameIsTakenAndRecordedInTheFile) {
     std::ofstream(file("PART.tvl")) << "x";
@@ -316,26 +693,6 @@ TEST_F(ExportRunTest, TheFirstFreeNameIsTakenAndRecordedInTheFile) {
     session.transcript().clear();
     r = run();
     EXPECT_EQ(TvlRead::readFile(file("PART_3.tvl")).name, "PART_3");
-}
-
-TEST_F(ExportRunTest, ADirectoryTakesTheNameLikeAFile) {
-    fs::create_directories(file("PART.tvl"));
-    run();
-    EXPECT_TRUE(fs::is_directory(file("PART.tvl")));
-    EXPECT_EQ(TvlRead::readFile(file("PART_1.tvl")).name, "PART_1");
-}
-
-TEST_F(ExportRunTest, WhenAllThousandNamesAreTakenNothingIsWritten) {
-    session.recordCalls();
-    std::ofstream(file("PART.tvl")) << "x";
-    for (int i = 1; i <= 999; ++i) {
-        std::ofstream(file("PART_" + std::to_string(i) + ".tvl")) << "x";
-    }
-    RunResult r = run();
-    EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
-    EXPECT_FALSE(r.closedByExport);
-    EXPECT_FALSE(fs::exists(file("PART_1000.tvl")));
-    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
 }
 
 TEST(ExportRunPieces, CandidateNamesCountFromOneWithoutPadding) {
@@ -419,63 +776,6 @@ TEST(ExportRunPieces, TheCommandLineCharacterForCharacter) {
 }
 
 #ifndef _WIN32
-TEST_F(ExportRunTest, AWorkingDirectoryTooLongForThePathBufferIsRefused) {
-    session.recordCalls();
-    // 259 wide characters fit the host's buffer, but their narrow form does not fit 260 bytes.
-    std::wstring dir = work.path().wstring() + L"/";
-    while (dir.size() < PRO_PATH_SIZE - 2) {
-        dir += L'\u00e9';
-    }
-    session.workingDirectory = dir;
-    RunResult r = run();
-    EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
-    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
-}
-#endif
-
-TEST_F(ExportRunTest, AWorkingDirectoryThatNarrowTextCannotHoldIsRefused) {
-    session.recordCalls();
-#ifdef _WIN32
-    const wchar_t outside = L'\u4e2d'; // not in the ANSI code page
-#else
-    const wchar_t outside = static_cast<wchar_t>(0xD800);  // a lone surrogate
-#endif
-    session.workingDirectory = work.path().wstring() + L"/x" + outside + L"y";
-    RunResult r = run();
-    EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
-    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
-    EXPECT_TRUE(tvlFiles().empty());
-}
-
-#ifndef _WIN32
-// A working directory reached through a link that leads to itself: the test of the first name
-// fails with an error other than "not found".
-TEST_F(ExportRunTest, AFileSystemErrorIsReportedAndNothingEscapes) {
-    session.recordCalls();
-    fs::create_symlink("loop", work / "loop");
-    session.workingDirectory = (work / "loop").wstring();
-    RunResult r = run();
-    EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
-    EXPECT_FALSE(r.closedByExport);
-    EXPECT_TRUE(fs::is_symlink(work / "loop"));
-    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
-    EXPECT_TRUE(tvlFilesAnywhere().empty());
-}
-
-// The disk fills up while the file is written: the writer fails, and the part it wrote goes.
-TEST_F(ExportRunTest, AFileThatCouldNotBeFinishedIsRemoved) {
-    session.recordCalls();
-    RunResult r;
-    {
-        TvlTest::FileSizeLimit limit(64);
-        r = run();
-    }
-    EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
-    EXPECT_FALSE(r.closedByExport);
-    EXPECT_TRUE(tvlFiles().empty());
-    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 1);
-}
-
 // A link takes its name whatever it leads to: a link to nothing and a link to itself are passed
 // over, never removed, and nothing is created where they lead. The file written under the next
 // name is the run's own, so the failed start removes it.
@@ -635,10 +935,10 @@ TEST_F(ExportRunNonAscii, TheApplicationGetsThePathsAsTheyAreOnDisk) {
     EXPECT_EQ(record, expected);
 }
 
-// An install directory that the narrow command line cannot name exactly, or an empty one, names
-// no installation: nothing is started, the start is reported as failed, and the file this run
-// wrote goes as after any failed start. A stand-in application waits where the replaced
-// characters would lead.
+// An install directory that the narrow command line cannot name exactly names no installation
+// (as an empty one, ExportRunAfterWriting): nothing is started, the start is reported as failed,
+// and the file this run wrote goes as after any failed start. A stand-in application waits where
+// the replaced characters would lead.
 TEST_F(ExportRunNonAscii, AnInstallDirectoryWithoutExactNarrowFormIsAFailedStart) {
     struct Case {
         const char* label;
@@ -649,7 +949,6 @@ TEST_F(ExportRunNonAscii, AnInstallDirectoryWithoutExactNarrowFormIsAFailedStart
     loneSurrogate.resize(loneSurrogate.size() - 2);
     loneSurrogate.insert(loneSurrogate.end(), {0x00, 0xD8, 0x00, 0x00});
     std::vector<Case> cases = {
-        {"empty", {0x00, 0x00}, {}},
 #ifdef _WIN32
         {"lone surrogate", loneSurrogate, {}},
         {"outside the code page", utf16WithNul(wideOf(work / L"T\u4e2d")), work / L"T\u4e2d"},
@@ -825,37 +1124,6 @@ TEST_F(ExportRunTest, AFileThatTookThePlaceOfTheWrittenOneStays) {
     }
 }
 
-TEST_F(ExportRunTest, TheLastFreeNameIsTheNineHundredNinetyNinth) {
-    std::ofstream(file("PART.tvl")) << "x";
-    for (int i = 1; i <= 998; ++i) {
-        std::ofstream(file("PART_" + std::to_string(i) + ".tvl")) << "x";
-    }
-    RunResult r = run();
-    EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
-    EXPECT_EQ(TvlRead::readFile(file("PART_999.tvl")).name, "PART_999");
-    EXPECT_FALSE(fs::exists(file("PART_1000.tvl")));
-}
-
-// An exception out of the extraction (here from a host call the extraction makes itself) is a
-// failed extraction for the user, and nothing leaves the run into the host.
-TEST_F(ExportRunTest, AnExceptionOutOfTheExtractionShowsCreoImportError) {
-    session.recordCalls();
-    session.callObserver = [](const Hostsim::Call& call) {
-        if (call.function == "ProMdlTypeGet") {
-            throw std::bad_alloc();
-        }
-    };
-    RunResult r = run();
-    session.callObserver = nullptr;
-    EXPECT_FALSE(r.closedByExport);
-    EXPECT_TRUE(r.areaKeys.empty());
-    ASSERT_EQ(r.dialogs, 1u);
-    EXPECT_EQ(session.transcript().dialogs()[0]->title,
-              "The model could not be read for the export.");
-    EXPECT_EQ(session.log().count("ProDirectoryCurrentGet"), 0);
-    EXPECT_TRUE(tvlFiles().empty());
-}
-
 #ifndef _WIN32
 // The working directory's narrow form must be shorter than the host's path size: 259 bytes are
 // the longest taken, 260 the shortest refused (the wide text fits the buffer either way).
@@ -884,23 +1152,6 @@ TEST_F(ExportRunTest, TheWorkingDirectoryIsTakenUpToOneByteBelowThePathSize) {
             EXPECT_TRUE(fs::is_empty(dir));
         }
     }
-}
-
-// The writer cannot remove the file of a model with nothing to write (its removal fails once):
-// the run removes it when the name search ends, and the export has failed.
-TEST_F(ExportRunTest, AnUnfinishedFileIsRemovedWhenTheNameSearchEnds) {
-    Hostsim::Model& assembly = session.addAssembly(L"EMPTY_ASM");
-    assembly.setUnit(L"mm");
-    assembly.addFeature(923);
-    session.setCurrent(&assembly);
-    const int failedBefore = TestFault::failedUnlinks();
-    TestFault::failNextUnlinks(1, EBUSY);
-    RunResult r = run();
-    TestFault::failNextUnlinks(0, 0);
-    EXPECT_EQ(TestFault::failedUnlinks(), failedBefore + 1);
-    EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
-    EXPECT_FALSE(r.closedByExport);
-    EXPECT_TRUE(tvlFiles().empty());
 }
 
 // The command line carries the application's path, the exchange file's path and "-d", exactly,

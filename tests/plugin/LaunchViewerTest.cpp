@@ -112,8 +112,32 @@ bool hasChildren() {
 }
 #endif
 
-TEST_F(LaunchViewer, StartsTheApplicationWithoutWaitingAndKeepsNoHandle) {
-    ASSERT_TRUE(launchViewer(commandLine(true)));
+// One start of the application: the folder it is installed in, and whether it is told to delete
+// the file.
+struct StartCase {
+    const char* name;
+    const char8_t* installPrefix;
+    bool deleteAfterUse;
+};
+
+void PrintTo(const StartCase& c, std::ostream* os) {
+    const std::u8string prefix = c.installPrefix;
+    *os << c.name << ": installed in \"" << std::string(prefix.begin(), prefix.end()) << "...\""
+        << (c.deleteAfterUse ? " with -d" : " without -d");
+}
+
+class LaunchViewerStart : public LaunchViewer, public testing::WithParamInterface<StartCase> {
+protected:
+    void SetUp() override { makeInstall(fs::path(GetParam().installPrefix)); }
+};
+
+// The application is found and gets the path of the file as it is named on disk, also with
+// characters beyond Latin-1 in the C locale; the start does not wait and keeps nothing.
+TEST_P(LaunchViewerStart, StartsTheApplicationWithoutWaitingAndKeepsNoHandle) {
+    const StartCase& c = GetParam();
+    ASSERT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+    ASSERT_FALSE(installDir.empty());
+    ASSERT_TRUE(launchViewer(commandLine(c.deleteAfterUse)));
 #ifndef _WIN32
     EXPECT_EQ(handleCount(), 0u);
     EXPECT_FALSE(hasChildren());
@@ -121,13 +145,19 @@ TEST_F(LaunchViewer, StartsTheApplicationWithoutWaitingAndKeepsNoHandle) {
     // The recorder waits for the go file, so nothing can be recorded yet unless it was waited for.
     fs::path args = exchangePath;
     EXPECT_FALSE(fs::exists(args += ".args"));
-    EXPECT_EQ(recorded(), (std::vector<std::string>{exchangeFile, "-d"}));
+    std::vector<std::string> expected = {exchangeFile};
+    if (c.deleteAfterUse) {
+        expected.push_back("-d");
+    }
+    EXPECT_EQ(recorded(), expected);
 }
 
-TEST_F(LaunchViewer, WithoutDeletionThePathIsTheLastArgument) {
-    ASSERT_TRUE(launchViewer(commandLine(false)));
-    EXPECT_EQ(recorded(), (std::vector<std::string>{exchangeFile}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LaunchViewerStart,
+    testing::Values(StartCase{"WithDeletion", u8"tarvelo install ", true},
+                    StartCase{"WithoutDeletion", u8"tarvelo install ", false},
+                    StartCase{"OutsideAscii", u8"tarvelo \u00e9\u2013\u20ac\u0152 ", false}),
+    [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LaunchViewer, MissingApplicationFails) {
     fs::remove(dir / kViewer);
@@ -171,20 +201,6 @@ TEST(WidenCommandLine, BytesOutsideAsciiAreCharactersOfTheRuntimesCodePage) {
     EXPECT_EQ(Velmora::widenCommandLine("\xED\xA0\x80"), std::nullopt); // an encoded surrogate
     EXPECT_EQ(Velmora::widenCommandLine("\xC0\xAF"), std::nullopt);     // an overlong "/"
 #endif
-}
-
-class LaunchViewerOutsideAscii : public LaunchViewer {
-protected:
-    void SetUp() override { makeInstall(fs::path(u8"tarvelo \u00e9\u2013\u20ac\u0152 ")); }
-};
-
-// Install directory and exchange file with characters beyond Latin-1: the application is found
-// and gets the path of the file as it is named on disk.
-TEST_F(LaunchViewerOutsideAscii, PathsOutsideAsciiReachTheApplication) {
-    ASSERT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
-    ASSERT_FALSE(installDir.empty());
-    ASSERT_TRUE(launchViewer(commandLine(false)));
-    EXPECT_EQ(recorded(), (std::vector<std::string>{exchangeFile}));
 }
 
 } // namespace
