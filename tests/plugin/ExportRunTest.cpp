@@ -780,7 +780,7 @@ TEST_F(ExportRunTest, NamesThatOnlyLookLikeDevicesAreWrittenUnderTheirOwnName) {
         EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
         const fs::path written = work / fs::path(Hostsim::toUtf8(name + L".tvl"));
         ASSERT_TRUE(fs::is_regular_file(written));
-        EXPECT_EQ(TvlTest::readFile(written).name,
+        EXPECT_EQ(TvlRead::readFile(written).name,
                   Velmora::narrowText(name.c_str(), name.size() + 1));
     }
 }
@@ -820,7 +820,7 @@ TEST_F(ExportRunTest, AFileThatTookThePlaceOfTheWrittenOneStays) {
         EXPECT_TRUE(r.closedByExport);
         EXPECT_EQ(readText(folder / "PART.tvl"), "someone else's");
         if (c.movedAside) {
-            EXPECT_EQ(TvlTest::readFile(folder / "PART.aside").name, "PART");
+            EXPECT_EQ(TvlRead::readFile(folder / "PART.aside").name, "PART");
         }
     }
 }
@@ -832,7 +832,7 @@ TEST_F(ExportRunTest, TheLastFreeNameIsTheNineHundredNinetyNinth) {
     }
     RunResult r = run();
     EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
-    EXPECT_EQ(TvlTest::readFile(file("PART_999.tvl")).name, "PART_999");
+    EXPECT_EQ(TvlRead::readFile(file("PART_999.tvl")).name, "PART_999");
     EXPECT_FALSE(fs::exists(file("PART_1000.tvl")));
 }
 
@@ -878,7 +878,7 @@ TEST_F(ExportRunTest, TheWorkingDirectoryIsTakenUpToOneByteBelowThePathSize) {
         RunResult r = run();
         if (bytes < PRO_PATH_SIZE) {
             EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloNotInstalled"}));
-            EXPECT_EQ(TvlTest::readFile(dir + "PART.tvl").name, "PART");
+            EXPECT_EQ(TvlRead::readFile(dir + "PART.tvl").name, "PART");
         } else {
             EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
             EXPECT_TRUE(fs::is_empty(dir));
