@@ -365,7 +365,8 @@ int openExportDialog(uiCmdCmdId, uiCmdValue*, void*) {
 }
 
 void closeAction(const char*, const char*, ProAppData) {
-    ignoreStatus(ProUIDialogExit(kDialog, 0), "a dialog that is not running has nothing to end");
+    ignoreStatus(ProUIDialogExit(kDialog, 0),
+                 "nothing else would end the dialog; the user may close it again");
     ignoreStatus(ProMessageClear(), "an old message left standing harms nothing");
 }
 

@@ -117,7 +117,7 @@ ProErrors tessellateSurface(ExtractionContext& context, ProSurface surface) {
         return status;
     }
     ignoreStatus(ProSurfacetessellationinputStepsizeSet(input.get(), 0.0),
-                 "0.0 asks for the host's default step size, which the input has anyway");
+                 "it only asks for the host's default step size");
     if (ProErrors status =
             ProSurfacetessellationinputUvprojectionSet(input.get(), kNoUvProjection, nullptr);
         status != PRO_TK_NO_ERROR) {
