@@ -14,8 +14,7 @@ public:
     HostOwned() = default;
     HostOwned(const HostOwned&) = delete;
     HostOwned& operator=(const HostOwned&) = delete;
-    // The way out taken already has its own result; a failing release does not replace it.
-    ~HostOwned() { ignoreStatus(release(), "the way out taken has its own result"); }
+    ~HostOwned() { ignoreStatus(release(), "the way out taken has its own result already"); }
 
     // Where the host writes the handle; whatever was held before goes back first (callers that
     // care for that release's status call release() before).
