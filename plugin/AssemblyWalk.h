@@ -13,6 +13,7 @@ namespace Velmora {
 // holds ends the walk with TARVELO_NESTING_TOO_DEEP; one that is passed over there is passed over
 // as anywhere else. A component whose model is neither an assembly nor a part ends it with
 // TARVELO_MODEL_NOT_USABLE.
-ProErrors visitAssemblyFeature(ProFeature* feature, ProErrors status, ProAppData data);
+[[nodiscard]] ProErrors visitAssemblyFeature(ProFeature* feature, ProErrors status,
+                                             ProAppData data);
 
 } // namespace Velmora

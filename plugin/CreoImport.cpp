@@ -24,18 +24,19 @@ ProErrors extractAssembly(ExtractionContext& context, const std::string& name) {
     target.nodes.emplace_back().name = name;
 
     ProModelitem item{};
-    ProErrors status = ProMdlToModelitem(context.rootModel, &item);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProMdlToModelitem(context.rootModel, &item); status != PRO_TK_NO_ERROR) {
         return status;
     }
-    status = readParameterEntries(item, ParameterScope::AssemblyNode, nullptr,
-                                  target.nodes[static_cast<std::size_t>(rootIndex)].attributes);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status =
+            readParameterEntries(item, ParameterScope::AssemblyNode, nullptr,
+                                 target.nodes[static_cast<std::size_t>(rootIndex)].attributes);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     // An assembly without features is a failure here, PRO_TK_E_NOT_FOUND included.
-    status = ProSolidFeatVisit(context.rootModel, visitAssemblyFeature, nullptr, nullptr);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status =
+            ProSolidFeatVisit(context.rootModel, visitAssemblyFeature, nullptr, nullptr);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     context.nodeStack.pop_back();
@@ -44,20 +45,19 @@ ProErrors extractAssembly(ExtractionContext& context, const std::string& name) {
 
 ProErrors extract(ExtractionContext& context, std::wstring& rootModelName) {
     KorvaneGeometry::CAD_Assembly& target = *context.target;
+    // A release too old to tell its number (PRO_TK_GENERAL_ERROR) is named -1.
     int release = -1;
-    ProErrors status = ProReleaseNumberGet(&release);
-    if (status != PRO_TK_NO_ERROR && status != PRO_TK_GENERAL_ERROR) {
+    if (ProErrors status = ProReleaseNumberGet(&release);
+        status != PRO_TK_NO_ERROR && status != PRO_TK_GENERAL_ERROR) {
         return status;
     }
     target.setSourceSystem("PTC Creo Parametric " + std::to_string(release));
 
-    status = ProMdlCurrentGet(&context.rootModel);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProMdlCurrentGet(&context.rootModel); status != PRO_TK_NO_ERROR) {
         return status;
     }
     ProName wideName{};
-    status = ProMdlNameGet(context.rootModel, wideName);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProMdlNameGet(context.rootModel, wideName); status != PRO_TK_NO_ERROR) {
         return status;
     }
     rootModelName.assign(wideName, wcsnlen(wideName, PRO_NAME_SIZE));
@@ -65,20 +65,19 @@ ProErrors extract(ExtractionContext& context, std::wstring& rootModelName) {
     target.setName(name);
 
     ProMdlType type = 0;
-    status = ProMdlTypeGet(context.rootModel, &type);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProMdlTypeGet(context.rootModel, &type); status != PRO_TK_NO_ERROR) {
         return status;
     }
-    status = readLengthUnit(context.rootModel, context.rootUnitName, context.rootUnitFactor);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = readLengthUnit(context.rootModel, context.rootUnit);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     ProIdTable noIds;
     for (int& id : noIds) {
         id = -1;
     }
-    status = ProAsmcomppathInit(context.rootModel, noIds, 0, &context.componentPath);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProAsmcomppathInit(context.rootModel, noIds, 0, &context.componentPath);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
 

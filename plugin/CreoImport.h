@@ -16,13 +16,13 @@ public:
     // visit action handed back, TARVELO_MODEL_NOT_USABLE for a model of another type). The
     // working context exists only during the call; what was added to target on a failure
     // stays there for the caller to discard.
-    static ProErrors computeAssembly(KorvaneGeometry::CAD_Assembly& target,
-                                     const Velmora::OptionsPersistency& options);
+    [[nodiscard]] static ProErrors computeAssembly(KorvaneGeometry::CAD_Assembly& target,
+                                                   const Velmora::OptionsPersistency& options);
     // The same, and hands out the current model's name as the host gives it (wide; empty until
     // the host gave it), against which the narrow name that target records can be judged.
-    static ProErrors computeAssembly(KorvaneGeometry::CAD_Assembly& target,
-                                     const Velmora::OptionsPersistency& options,
-                                     std::wstring& rootModelName);
+    [[nodiscard]] static ProErrors computeAssembly(KorvaneGeometry::CAD_Assembly& target,
+                                                   const Velmora::OptionsPersistency& options,
+                                                   std::wstring& rootModelName);
 };
 
 } // namespace Velmora

@@ -3,6 +3,8 @@
 #include "EntryPoints.h"
 
 #include "ExportDialog.h"
+#include "HostCallback.h"
+#include "HostStatus.h"
 #include "ProToolkitRuntime.h"
 
 namespace Velmora {
@@ -14,30 +16,29 @@ uiCmdAccessState commandAccess(uiCmdAccessMode) {
 } // namespace Velmora
 
 int user_initialize(int, char*[], char*, char*, wchar_t[80]) {
-    try {
-        ProFileName messageFile = {};
-        ProNarrowToWide(messageFile, "TarveloMessages.txt", PRO_FILE_NAME_SIZE);
-
-        ProErrors status = ProResourcePathInit();
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
-        }
-        uiCmdCmdId command = nullptr;
-        status = ProCmdActionAdd("Tarvelo Gateway", Velmora::openExportDialog, 2,
-                                 Velmora::commandAccess, 1, 1, &command);
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
-        }
-        status = ProCmdDesignate(command, "TarveloGateway", "TarveloGateway", "TarveloGateway",
-                                 messageFile);
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
-        }
-        return ProCmdIconSet(command, "IconLarge.png");
-    } catch (...) {
-        // Nothing may leave the start-up into the host.
-        return PRO_TK_GENERAL_ERROR;
-    }
+    return Velmora::guardHostCallback(
+        []() -> ProErrors {
+            ProFileName messageFile = {};
+            Velmora::ignoreStatus(
+                ProNarrowToWide(messageFile, "TarveloMessages.txt", PRO_FILE_NAME_SIZE),
+                "a fixed ASCII name that fits its buffer");
+            if (ProErrors status = ProResourcePathInit(); status != PRO_TK_NO_ERROR) {
+                return status;
+            }
+            uiCmdCmdId command = nullptr;
+            if (ProErrors status = ProCmdActionAdd("Tarvelo Gateway", Velmora::openExportDialog, 2,
+                                                   Velmora::commandAccess, 1, 1, &command);
+                status != PRO_TK_NO_ERROR) {
+                return status;
+            }
+            if (ProErrors status = ProCmdDesignate(command, "TarveloGateway", "TarveloGateway",
+                                                   "TarveloGateway", messageFile);
+                status != PRO_TK_NO_ERROR) {
+                return status;
+            }
+            return ProCmdIconSet(command, "IconLarge.png");
+        },
+        PRO_TK_GENERAL_ERROR);
 }
 
 void user_terminate() {}

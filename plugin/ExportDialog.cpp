@@ -2,6 +2,9 @@
 #include "ExportDialog.h"
 
 #include "ExportRun.h"
+#include "HostAllocations.h"
+#include "HostCallback.h"
+#include "HostStatus.h"
 #include "OptionRanges.h"
 #include "OptionsPersistency.h"
 #include "ProFunctions.h"
@@ -10,6 +13,7 @@
 #include <charconv>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace Velmora {
@@ -26,24 +30,11 @@ constexpr const char* kRowPrefix = "tarveloRow";
 constexpr int kCellColumns = 3;
 constexpr int kScopes = 3;
 
-// Names the host handed out (column names, item names), released with ProStringarrayFree.
-struct HostNames {
-    char** names = nullptr;
-    int count = 0;
-    bool held() const { return names != nullptr; }
-    void release() {
-        if (names != nullptr) {
-            ProStringarrayFree(names, count);
-        }
-        names = nullptr;
-        count = 0;
-    }
-};
-
 // Everything the dialog keeps between callbacks; empty outside a dialog run.
 struct DialogState {
-    HostNames columns;
-    HostNames items;
+    // Names the host handed out: the table's columns and the scope menu's items.
+    HostStringArray columns;
+    HostStringArray items;
     // The rows the table got, and how far a clearing got: rows before clearRow are done, and in
     // clearRow the cells before clearColumn are deleted, so that a clearing that stopped at a
     // failing deletion goes on where it stopped and never deletes or names a cell twice.
@@ -55,24 +46,6 @@ struct DialogState {
 };
 
 DialogState g_dialog;
-
-// Releases a wide text the host handed out, on every way out.
-class HostText {
-public:
-    HostText() = default;
-    HostText(const HostText&) = delete;
-    HostText& operator=(const HostText&) = delete;
-    ~HostText() {
-        if (text_ != nullptr) {
-            ProWstringFree(text_);
-        }
-    }
-    wchar_t** address() { return &text_; }
-    const wchar_t* get() const { return text_; }
-
-private:
-    wchar_t* text_ = nullptr;
-};
 
 // The row number after the prefix: only decimal digits, and only a number that fits.
 std::optional<std::size_t> rowNumber(const char* component, const char* prefix) {
@@ -112,17 +85,24 @@ bool isAsciiLetter(wchar_t c) {
 // Copies a template into one cell of a row.
 ProErrors copyCell(const std::string& row, int column, const char* templateName,
                    const std::string& cell) {
-    return ProUITableCellComponentCopy(kDialog, kTable, row.c_str(), g_dialog.columns.names[column],
-                                       kDialog, templateName, cell.c_str());
+    return ProUITableCellComponentCopy(kDialog, kTable, row.c_str(),
+                                       g_dialog.columns.get().names[column], kDialog, templateName,
+                                       cell.c_str());
 }
 
-// Runs a host callback body; nothing may leave it into the host.
-template <class Body> void guarded(Body&& body) noexcept {
-    try {
-        body();
-    } catch (...) {
-        // The edit is dropped; the dialog stays as the host shows it.
+// Names the host hands out for a component: what the owner held goes back first, and it takes
+// the new names only once the host has given them.
+template <class NamesGet>
+ProErrors readNames(NamesGet get, const char* dialog, const char* component,
+                    HostStringArray& names) {
+    ignoreStatus(names.release(), "names of an earlier reading are no longer shown anywhere");
+    HostStrings read;
+    if (ProErrors status = get(dialog, component, &read.count, &read.names);
+        status != PRO_TK_NO_ERROR) {
+        return status;
     }
+    *names.out() = read;
+    return PRO_TK_NO_ERROR;
 }
 
 } // namespace
@@ -154,15 +134,16 @@ ProErrors updateExportButton() {
 ProErrors clearAttributeTable() {
     if (g_dialog.rows) {
         const std::vector<std::string>& rows = *g_dialog.rows;
-        const int columns = std::min(g_dialog.columns.count, kCellColumns);
+        const HostStrings& columnNames = g_dialog.columns.get();
+        const int columns = std::min(columnNames.count, kCellColumns);
         for (; g_dialog.clearRow < g_dialog.rowCount; ++g_dialog.clearRow) {
             const std::string& row = rows[static_cast<std::size_t>(g_dialog.clearRow)];
             for (; g_dialog.clearColumn < columns; ++g_dialog.clearColumn) {
-                ProErrors status = ProUITableCellComponentDelete(
-                    kDialog, kTable, row.c_str(), g_dialog.columns.names[g_dialog.clearColumn]);
                 // A cell that is not there (a refresh that stopped before making it) is gone
                 // already.
-                if (status != PRO_TK_NO_ERROR && status != PRO_TK_E_NOT_FOUND) {
+                if (ProErrors status = ProUITableCellComponentDelete(
+                        kDialog, kTable, row.c_str(), columnNames.names[g_dialog.clearColumn]);
+                    status != PRO_TK_NO_ERROR && status != PRO_TK_E_NOT_FOUND) {
                     return status;
                 }
             }
@@ -176,13 +157,63 @@ ProErrors clearAttributeTable() {
     return PRO_TK_NO_ERROR;
 }
 
-ProErrors refreshAttributeTable() {
-    ProErrors status = clearAttributeTable();
-    if (status != PRO_TK_NO_ERROR) {
+namespace {
+
+// The three cells of row i, made from their templates and bound.
+ProErrors fillRow(std::size_t i, const ImportAttribute& entry) {
+    const std::string& row = (*g_dialog.rows)[i];
+
+    const std::string name = cellName(kNamePrefix, i);
+    if (ProErrors status = copyCell(row, 0, "AttributeName", name); status != PRO_TK_NO_ERROR) {
         return status;
     }
-    status = ProUIInputpanelWidestringSet(kDialog, "CtiValue", g_options.ctiParameter.c_str());
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProUIInputpanelValueSet(kDialog, name.c_str(), entry.name.c_str());
+        status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (ProErrors status =
+            ProUIInputpanelInputActionSet(kDialog, name.c_str(), onTextInput, nullptr);
+        status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+
+    const std::string type = cellName(kTypePrefix, i);
+    if (ProErrors status = copyCell(row, 1, "AttributeType", type); status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    const int scope = entry.type >= 0 && entry.type < kScopes ? entry.type : 0;
+    char* selected = g_dialog.items.get().names[scope];
+    if (ProErrors status = ProUIOptionmenuSelectednamesSet(kDialog, type.c_str(), 1, &selected);
+        status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (ProErrors status =
+            ProUIOptionmenuSelectActionSet(kDialog, type.c_str(), onAttributeTypeSelect, nullptr);
+        status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+
+    const std::string remove = cellName(kRemovePrefix, i);
+    if (ProErrors status = copyCell(row, 2, "AttributeRemove", remove); status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    return ProUIPushbuttonActivateActionSet(kDialog, remove.c_str(), onAttributeRemove, nullptr);
+}
+
+// Whether the table has its three cell columns and the menu its three scopes.
+bool layoutComplete() {
+    return g_dialog.columns.get().count >= kCellColumns && g_dialog.items.get().count >= kScopes;
+}
+
+} // namespace
+
+ProErrors refreshAttributeTable() {
+    if (ProErrors status = clearAttributeTable(); status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (ProErrors status =
+            ProUIInputpanelWidestringSet(kDialog, "CtiValue", g_options.ctiParameter.c_str());
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     const std::vector<ImportAttribute>& entries = g_options.importAttributes;
@@ -200,62 +231,27 @@ ProErrors refreshAttributeTable() {
         }
     }
     g_dialog.rowCount = static_cast<int>(n);
-    status = ProUITableRownamesSet(kDialog, kTable, static_cast<int>(n),
-                                   n != 0 ? rowPointers.data() : nullptr);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProUITableRownamesSet(kDialog, kTable, static_cast<int>(n),
+                                                 n != 0 ? rowPointers.data() : nullptr);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     // A layout whose table or menu lacks columns or items was refused when the dialog was set
-    // up; the checks keep every index within what the host returned all the same.
-    if (n != 0 && (g_dialog.columns.count < kCellColumns || g_dialog.items.count < kScopes)) {
+    // up; the check keeps every index within what the host returned all the same.
+    if (n != 0 && !layoutComplete()) {
         return PRO_TK_BAD_CONTEXT;
     }
     for (std::size_t i = 0; i < n; ++i) {
-        const std::string& row = (*g_dialog.rows)[i];
-        const ImportAttribute& entry = entries[i];
-
-        const std::string name = cellName(kNamePrefix, i);
-        status = copyCell(row, 0, "AttributeName", name);
-        if (status == PRO_TK_NO_ERROR) {
-            status = ProUIInputpanelValueSet(kDialog, name.c_str(), entry.name.c_str());
-        }
-        if (status == PRO_TK_NO_ERROR) {
-            status = ProUIInputpanelInputActionSet(kDialog, name.c_str(), onTextInput, nullptr);
-        }
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
-        }
-
-        const std::string type = cellName(kTypePrefix, i);
-        status = copyCell(row, 1, "AttributeType", type);
-        if (status == PRO_TK_NO_ERROR) {
-            const int scope = entry.type >= 0 && entry.type < kScopes ? entry.type : 0;
-            char* selected = g_dialog.items.names[scope];
-            status = ProUIOptionmenuSelectednamesSet(kDialog, type.c_str(), 1, &selected);
-        }
-        if (status == PRO_TK_NO_ERROR) {
-            status = ProUIOptionmenuSelectActionSet(kDialog, type.c_str(), onAttributeTypeSelect,
-                                                    nullptr);
-        }
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
-        }
-
-        const std::string remove = cellName(kRemovePrefix, i);
-        status = copyCell(row, 2, "AttributeRemove", remove);
-        if (status == PRO_TK_NO_ERROR) {
-            status = ProUIPushbuttonActivateActionSet(kDialog, remove.c_str(), onAttributeRemove,
-                                                      nullptr);
-        }
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = fillRow(i, entries[i]); status != PRO_TK_NO_ERROR) {
             return status;
         }
     }
-    status = ProUISpinboxDoubleSet(kDialog, "ChordHeight", g_options.chordHeight);
-    if (status == PRO_TK_NO_ERROR) {
-        status = ProUISpinboxDoubleSet(kDialog, "AngleControl", g_options.angleControl);
+    if (ProErrors status = ProUISpinboxDoubleSet(kDialog, "ChordHeight", g_options.chordHeight);
+        status != PRO_TK_NO_ERROR) {
+        return status;
     }
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProUISpinboxDoubleSet(kDialog, "AngleControl", g_options.angleControl);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     return updateExportButton();
@@ -268,189 +264,200 @@ ProErrors initExportDialog() {
     bringIntoDialogRanges(g_options);
     g_dialog.optionsLoaded = true;
 
-    ProErrors status = ProUIInputpanelInputActionSet(kDialog, "CtiValue", onTextInput, nullptr);
-    if (status == PRO_TK_NO_ERROR) {
-        status = ProUIInputpanelActivateActionSet(kDialog, "CtiValue", onTextInput, nullptr);
+    if (ProErrors status = ProUIInputpanelInputActionSet(kDialog, "CtiValue", onTextInput, nullptr);
+        status != PRO_TK_NO_ERROR) {
+        return status;
     }
-    if (status == PRO_TK_NO_ERROR) {
-        g_dialog.columns.release();
-        status = ProUITableColumnnamesGet(kDialog, kTable, &g_dialog.columns.count,
-                                          &g_dialog.columns.names);
-        if (status != PRO_TK_NO_ERROR) {
-            g_dialog.columns = HostNames{};
+    if (ProErrors status =
+            ProUIInputpanelActivateActionSet(kDialog, "CtiValue", onTextInput, nullptr);
+        status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (ProErrors status = readNames(ProUITableColumnnamesGet, kDialog, kTable, g_dialog.columns);
+        status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (ProErrors status =
+            readNames(ProUIOptionmenuNamesGet, kDialog, "AttributeType", g_dialog.items);
+        status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (!layoutComplete()) {
+        return PRO_TK_BAD_CONTEXT;
+    }
+    if (ProErrors status =
+            ProUIPushbuttonActivateActionSet(kDialog, "AttributeAdd", onAttributeAdd, nullptr);
+        status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    const std::pair<const char*, ProUIAction> spinboxes[] = {{"ChordHeight", onChordHeight},
+                                                             {"AngleControl", onAngleControl}};
+    for (const auto& [spinbox, action] : spinboxes) {
+        if (ProErrors status = ProUISpinboxUpdateActionSet(kDialog, spinbox, action, nullptr);
+            status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        if (ProErrors status = ProUISpinboxActivateActionSet(kDialog, spinbox, action, nullptr);
+            status != PRO_TK_NO_ERROR) {
+            return status;
         }
     }
-    if (status == PRO_TK_NO_ERROR) {
-        g_dialog.items.release();
-        status = ProUIOptionmenuNamesGet(kDialog, "AttributeType", &g_dialog.items.count,
-                                         &g_dialog.items.names);
-        if (status != PRO_TK_NO_ERROR) {
-            g_dialog.items = HostNames{};
-        }
-    }
-    // The table needs its three cell columns and the menu its three scopes.
-    if (status == PRO_TK_NO_ERROR &&
-        (g_dialog.columns.count < kCellColumns || g_dialog.items.count < kScopes)) {
-        status = PRO_TK_BAD_CONTEXT;
-    }
-    if (status == PRO_TK_NO_ERROR) {
-        status = ProUIPushbuttonActivateActionSet(kDialog, "AttributeAdd", onAttributeAdd, nullptr);
-    }
-    if (status == PRO_TK_NO_ERROR) {
-        status = ProUISpinboxUpdateActionSet(kDialog, "ChordHeight", onChordHeight, nullptr);
-    }
-    if (status == PRO_TK_NO_ERROR) {
-        status = ProUISpinboxActivateActionSet(kDialog, "ChordHeight", onChordHeight, nullptr);
-    }
-    if (status == PRO_TK_NO_ERROR) {
-        status = ProUISpinboxUpdateActionSet(kDialog, "AngleControl", onAngleControl, nullptr);
-    }
-    if (status == PRO_TK_NO_ERROR) {
-        status = ProUISpinboxActivateActionSet(kDialog, "AngleControl", onAngleControl, nullptr);
-    }
-    if (status == PRO_TK_NO_ERROR) {
-        status = refreshAttributeTable();
-    }
-    return status;
+    return refreshAttributeTable();
 }
 
 ProErrors teardownExportDialog() {
-    // Options that this run never loaded are not this user's edits: they stay unsaved.
+    // Options that this run never loaded are not this user's edits: they stay unsaved. A save
+    // that fails, by an exception too, leaves the registry as it was; the teardown goes on.
     if (g_dialog.optionsLoaded) {
-        try {
-            saveOptions(g_options);
-        } catch (...) {
-            // Not saved; the registry keeps what it had.
-        }
+        guardHostCallback([] { saveOptions(g_options); });
     }
-    clearAttributeTable();
-    // Cells whose deletion failed go with the dialog; the row names are ours and go now.
+    ignoreStatus(clearAttributeTable(), "cells whose deletion failed go with the dialog");
+    // The row names are ours and go now.
     g_dialog.rows.reset();
     g_dialog.rowCount = 0;
     g_dialog.clearRow = 0;
     g_dialog.clearColumn = 0;
-    g_dialog.columns.release();
-    g_dialog.items.release();
+    ignoreStatus(g_dialog.columns.release(), "the dialog ends; nothing is left to do about it");
+    ignoreStatus(g_dialog.items.release(), "the dialog ends; nothing is left to do about it");
     g_dialog.optionsLoaded = false;
     return PRO_TK_NO_ERROR;
 }
 
-int openExportDialog(uiCmdCmdId, uiCmdValue*, void*) {
-    ProErrors status = ProUIDialogCreate(kDialog, kDialog);
-    if (status != PRO_TK_NO_ERROR) {
+namespace {
+
+// Binds the buttons, loads the options, fills the dialog and runs it until an action exits it.
+// The first failing step's status: the dialog is then never shown.
+ProErrors runDialog() {
+    if (ProErrors status =
+            ProUIPushbuttonActivateActionSet(kDialog, "Export", exportAction, nullptr);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
-    try {
-        status = ProUIPushbuttonActivateActionSet(kDialog, "Export", exportAction, nullptr);
-        if (status == PRO_TK_NO_ERROR) {
-            status = ProUIPushbuttonActivateActionSet(kDialog, "Cancel", closeAction, nullptr);
-        }
-        if (status == PRO_TK_NO_ERROR) {
-            status = initExportDialog();
-        }
-        if (status == PRO_TK_NO_ERROR) {
-            status = ProUIDialogCloseActionSet(kDialog, closeAction, nullptr);
-        }
-        if (status == PRO_TK_NO_ERROR) {
-            int result = 0;
-            ProUIDialogActivate(kDialog, &result);
-        }
-    } catch (...) {
-        // The dialog is taken down as after any other failure.
+    if (ProErrors status =
+            ProUIPushbuttonActivateActionSet(kDialog, "Cancel", closeAction, nullptr);
+        status != PRO_TK_NO_ERROR) {
+        return status;
     }
-    teardownExportDialog();
-    ProUIDialogDestroy(kDialog);
+    if (ProErrors status = initExportDialog(); status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (ProErrors status = ProUIDialogCloseActionSet(kDialog, closeAction, nullptr);
+        status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    int result = 0;
+    ignoreStatus(ProUIDialogActivate(kDialog, &result),
+                 "however the modal run ended, the dialog is taken down next");
+    return PRO_TK_NO_ERROR;
+}
+
+} // namespace
+
+int openExportDialog(uiCmdCmdId, uiCmdValue*, void*) {
+    if (ProErrors status = ProUIDialogCreate(kDialog, kDialog); status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    ignoreStatus(guardHostCallback(runDialog, PRO_TK_GENERAL_ERROR),
+                 "a set-up that failed, by an exception too, ends like a finished run");
+    ignoreStatus(teardownExportDialog(), "it always gives 0");
+    ignoreStatus(ProUIDialogDestroy(kDialog), "the command is over; nothing is left to undo");
     return 0;
 }
 
 void closeAction(const char*, const char*, ProAppData) {
-    ProUIDialogExit(kDialog, 0);
-    ProMessageClear();
+    ignoreStatus(ProUIDialogExit(kDialog, 0),
+                 "nothing else would end the dialog; the user may close it again");
+    ignoreStatus(ProMessageClear(), "an old message left standing harms nothing");
 }
 
 void onAttributeAdd(const char*, const char*, ProAppData) {
-    guarded([] {
+    guardHostCallback([] {
         g_options.importAttributes.push_back(ImportAttribute{L"NEW_ATTRIBUTE", 0});
-        refreshAttributeTable();
+        ignoreStatus(refreshAttributeTable(), "the table stays as far as it was built");
     });
 }
 
 void onAttributeRemove(const char*, const char* component, ProAppData) {
-    guarded([component] {
+    guardHostCallback([component] {
         std::optional<std::size_t> row = rowNumber(component, kRemovePrefix);
         std::vector<ImportAttribute>& entries = g_options.importAttributes;
         if (!row || *row >= entries.size()) {
             return;
         }
         entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(*row));
-        refreshAttributeTable();
+        ignoreStatus(refreshAttributeTable(), "the table stays as far as it was built");
     });
 }
 
 void onTextInput(const char* dialog, const char* component, ProAppData) {
-    guarded([dialog, component] {
-        HostText text;
-        if (ProUIInputpanelWidestringGet(dialog, component, text.address()) != PRO_TK_NO_ERROR ||
-            text.get() == nullptr || component == nullptr) {
-            return;
+    guardHostCallback([dialog, component] {
+        HostWideText text;
+        if (ProErrors status = ProUIInputpanelWidestringGet(dialog, component, text.out());
+            status != PRO_TK_NO_ERROR || !text || component == nullptr) {
+            return; // the input is ignored
         }
+        std::wstring* target = nullptr;
         if (std::strcmp(component, "CtiValue") == 0) {
-            g_options.ctiParameter = text.get();
-            updateExportButton();
+            target = &g_options.ctiParameter;
+        } else if (std::optional<std::size_t> row = rowNumber(component, kNamePrefix);
+                   row && *row < g_options.importAttributes.size()) {
+            target = &g_options.importAttributes[*row].name;
+        }
+        if (target == nullptr) {
             return;
         }
-        std::optional<std::size_t> row = rowNumber(component, kNamePrefix);
-        if (!row || *row >= g_options.importAttributes.size()) {
-            return;
-        }
-        g_options.importAttributes[*row].name = text.get();
-        updateExportButton();
+        *target = text.get();
+        ignoreStatus(updateExportButton(), "the button keeps its state; the next edit tries again");
     });
 }
 
 void onAttributeTypeSelect(const char* dialog, const char* component, ProAppData) {
-    guarded([dialog, component] {
-        int count = 0;
-        char** names = nullptr;
-        if (ProUIOptionmenuSelectednamesGet(dialog, component, &count, &names) != PRO_TK_NO_ERROR) {
-            return;
+    guardHostCallback([dialog, component] {
+        HostStringArray selected;
+        if (ProErrors status =
+                readNames(ProUIOptionmenuSelectednamesGet, dialog, component, selected);
+            status != PRO_TK_NO_ERROR) {
+            return; // the selection is ignored
         }
-        // The selected names are released on every way out.
-        bool applyRule = true;
-        if (count == 1 && names != nullptr && names[0] != nullptr) {
+        const HostStrings& names = selected.get();
+        if (names.count == 1 && names.names != nullptr && names.names[0] != nullptr) {
             std::optional<std::size_t> row = rowNumber(component, kTypePrefix);
             std::optional<int> type;
             if (row && *row < g_options.importAttributes.size()) {
-                const int items = std::min(g_dialog.items.count, kScopes);
-                for (int k = 0; k < items && !type; ++k) {
-                    if (std::strcmp(names[0], g_dialog.items.names[k]) == 0) {
+                const HostStrings& items = g_dialog.items.get();
+                for (int k = 0; k < std::min(items.count, kScopes) && !type; ++k) {
+                    if (std::strcmp(names.names[0], items.names[k]) == 0) {
                         type = k;
                     }
                 }
             }
-            if (type) {
-                g_options.importAttributes[*row].type = *type;
-            } else {
-                applyRule = false;
+            if (!type) {
+                return; // no row, or no scope of that name: nothing changes
             }
+            g_options.importAttributes[*row].type = *type;
         }
-        if (ProStringarrayFree(names, count) == PRO_TK_NO_ERROR && applyRule) {
-            updateExportButton();
+        if (ProErrors status = selected.release(); status != PRO_TK_NO_ERROR) {
+            return;
         }
+        ignoreStatus(updateExportButton(), "the button keeps its state; the next edit tries again");
     });
 }
 
 void onChordHeight(const char*, const char*, ProAppData) {
-    ProUISpinboxDoubleGet(kDialog, "ChordHeight", &g_options.chordHeight);
+    ignoreStatus(ProUISpinboxDoubleGet(kDialog, "ChordHeight", &g_options.chordHeight),
+                 "a value the host cannot give leaves the option as it was");
 }
 
 void onAngleControl(const char*, const char*, ProAppData) {
-    ProUISpinboxDoubleGet(kDialog, "AngleControl", &g_options.angleControl);
+    ignoreStatus(ProUISpinboxDoubleGet(kDialog, "AngleControl", &g_options.angleControl),
+                 "a value the host cannot give leaves the option as it was");
 }
 
 ExportDialogStateView exportDialogState() {
-    return ExportDialogStateView{g_dialog.columns.held(), g_dialog.columns.count,
-                                 g_dialog.items.held(), g_dialog.items.count, g_dialog.rowCount};
+    const HostStrings& columns = g_dialog.columns.get();
+    const HostStrings& items = g_dialog.items.get();
+    return ExportDialogStateView{static_cast<bool>(columns), columns.count,
+                                 static_cast<bool>(items), items.count, g_dialog.rowCount};
 }
 
 } // namespace Velmora

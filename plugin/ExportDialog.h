@@ -11,22 +11,22 @@ namespace Velmora {
 // The command's action: creates the dialog, loads the options, binds the callbacks, runs the
 // dialog modally, then saves the options and destroys it. Returns the status of a failed
 // creation, else 0.
-int openExportDialog(uiCmdCmdId command, uiCmdValue* value, void* data);
+[[nodiscard]] int openExportDialog(uiCmdCmdId command, uiCmdValue* value, void* data);
 
 // "Cancel" and the window's close button: exits the modal run.
 void closeAction(const char* dialog, const char* component, ProAppData data);
 
 // Loads the options into g_options, binds the remaining callbacks, reads the table's column
 // names and the scope menu's item names, and fills the dialog. First non-zero status, else 0.
-ProErrors initExportDialog();
+[[nodiscard]] ProErrors initExportDialog();
 // Fills every field from g_options and rebuilds the attribute table's rows and cells.
-ProErrors refreshAttributeTable();
+[[nodiscard]] ProErrors refreshAttributeTable();
 // Deletes the table's cells and forgets the row names.
-ProErrors clearAttributeTable();
+[[nodiscard]] ProErrors clearAttributeTable();
 // Saves the options (when this run loaded them) and releases the whole dialog state. Returns 0.
-ProErrors teardownExportDialog();
+[[nodiscard]] ProErrors teardownExportDialog();
 // Enables "Export" exactly when the CTI name and every attribute name pass the name rule.
-ProErrors updateExportButton();
+[[nodiscard]] ProErrors updateExportButton();
 // 1 to 31 code units, an ASCII letter first, then ASCII letters, digits and underscores.
 bool isValidParameterName(const std::wstring& text);
 

@@ -5,6 +5,8 @@
 #include "CreoImport.h"
 #include "ExportTVL.h"
 #include "HeldFile.h"
+#include "HostCallback.h"
+#include "HostStatus.h"
 #include "LaunchViewer.h"
 #include "Messages.h"
 #include "NarrowText.h"
@@ -45,148 +47,171 @@ DirectoryResult workingDirectory(std::string& out) {
     return DirectoryResult::Ok;
 }
 
-// How far a run got, for the handler of an exception that ends it.
-enum class Stage { Extracting, Writing, Reported };
-
 // Anything at the path takes the name: a file, a directory, a link wherever it leads.
 bool taken(const fs::path& path) {
     return fs::exists(fs::symlink_status(path));
 }
 
+// The extraction's status; an exception out of it is a failed extraction too.
+ProErrors extract(KorvaneGeometry::CAD_Assembly& model, std::wstring& hostName) {
+    try {
+        return CreoImport::computeAssembly(model, getOptions(), hostName);
+    } catch (...) {
+        return PRO_TK_GENERAL_ERROR;
+    }
+}
+
+// The exchange file a run wrote, complete, and what is to become of it.
+struct ExchangeFile {
+    std::string pathText; // the narrow path, as the message and the command line carry it
+    fs::path path;
+    bool deleteAfterUse = false;
+    // Held while a removal may still follow, so that a removal can only ever take this file.
+    KorvaneGeometry::HeldFile held;
+};
+
+// How the writing ended: a file, or no file and the user is told, or no file silently (the host
+// gave no working directory or no state of "DeleteTvl").
+enum class Written { File, Failed, Silently };
+
+// Writes the model under the first free name in the working directory. A name that something
+// takes between the test and the creation of the file is passed over, like one that was taken
+// before. `state` tells the caller whether a file at file.path is this run's own.
+Written writeUnderFirstFreeName(KorvaneGeometry::CAD_Assembly& model, const std::wstring& hostName,
+                                ExchangeFile& file, TvlFileState& state) {
+    std::string directory;
+    switch (workingDirectory(directory)) {
+    case DirectoryResult::NoDirectory:
+        return Written::Silently;
+    case DirectoryResult::Unusable:
+        return Written::Failed;
+    case DirectoryResult::Ok:
+        break;
+    }
+    const std::string modelName = model.getName();
+    if (!isSafeModelName(modelName, hostName)) {
+        return Written::Failed;
+    }
+    std::optional<bool> deleteAfterUse;
+    for (int i = 0; state == TvlFileState::Untouched; ++i) {
+        if (i > kLastCounter) {
+            return Written::Failed;
+        }
+        std::string base = candidateBaseName(modelName, i);
+        std::string candidatePath = directory + base + ".tvl";
+        // A name that Windows keeps for a device or a stream would be no file of its own.
+        std::optional<fs::path> candidate =
+            isReservedWindowsName(base) ? std::nullopt : fileSystemPath(candidatePath);
+        if (!candidate) {
+            return Written::Failed;
+        }
+        if (taken(*candidate)) {
+            continue;
+        }
+        if (!deleteAfterUse) {
+            ProBoolean checked = PRO_B_TRUE;
+            if (ProErrors status = ProUICheckbuttonGetState("Tarvelo", "DeleteTvl", &checked);
+                status != PRO_TK_NO_ERROR) {
+                return Written::Silently;
+            }
+            deleteAfterUse = checked == PRO_B_TRUE;
+        }
+        model.setName(base);
+        file.pathText = std::move(candidatePath);
+        file.path = std::move(*candidate);
+        file.deleteAfterUse = *deleteAfterUse;
+        KorvaneGeometry::ExportTVL(model, file.path, state, file.held);
+    }
+    return state == TvlFileState::Complete ? Written::File : Written::Failed;
+}
+
+// The writing phase. A file that this run began to write and did not finish, by a failure or an
+// exception (a writer failure, a file-system error, a path that cannot be converted), is of no
+// use and goes; whatever else is at the path is not this run's.
+Written writeExchangeFile(KorvaneGeometry::CAD_Assembly& model, const std::wstring& hostName,
+                          ExchangeFile& file) {
+    TvlFileState state = TvlFileState::Untouched;
+    Written written = Written::Failed;
+    try {
+        written = writeUnderFirstFreeName(model, hostName, file, state);
+    } catch (...) {
+        written = Written::Failed;
+    }
+    if (written == Written::Failed && state == TvlFileState::Created) {
+        file.held.removeAt(file.path);
+    }
+    return written;
+}
+
+// Tells the user where the file is. Only a failed start with "DeleteTvl" still removes the
+// file; otherwise it is let go at once, as after a start: Windows keeps the name of a file that
+// is deleted while it is held, and the application with "-d" may delete it right away.
+ProErrors reportWritten(ExchangeFile& file) {
+    if (!file.deleteAfterUse) {
+        file.held.release();
+        return showMessage("ExportTvlFile %0s", {file.pathText.c_str()});
+    }
+    return showMessage("ExportTvlSuccess");
+}
+
+// After a failed start the file that the application was to delete goes: it never got it. Only
+// the file this run wrote goes, not one that took its name meanwhile. True when the run may
+// close the dialog.
+bool removeAfterFailedStart(ExchangeFile& file) {
+    if (!file.deleteAfterUse || file.held.removeAt(file.path)) {
+        return true;
+    }
+    return showMessage("DeleteTvlFailed") == PRO_TK_NO_ERROR;
+}
+
+// Starts the application on the file. True when the start was tried and every message after it
+// was shown: the run then closes the dialog.
+bool startApplication(ExchangeFile& file) {
+    std::optional<std::string> install = Registry::readTarveloPath();
+    if (!install) {
+        ignoreStatus(showMessage("TarveloNotInstalled"), "the run ends here either way");
+        return false;
+    }
+    // An empty directory names no folder (it is also what a directory without a narrow form
+    // reads as), and a line that cannot carry both paths exactly would start another program or
+    // hand it other arguments: nothing is started on a guess.
+    std::optional<std::string> commandLine;
+    if (!install->empty()) {
+        commandLine = tarveloCommandLine(*install, file.pathText, file.deleteAfterUse);
+    }
+    if (commandLine && launchViewer(*commandLine)) {
+        file.held.release();
+        return showMessage("TarveloOpenSuccess") == PRO_TK_NO_ERROR;
+    }
+    if (showMessage("TarveloOpenFailed") != PRO_TK_NO_ERROR) {
+        return false;
+    }
+    return removeAfterFailedStart(file);
+}
+
 void runExport() {
     KorvaneGeometry::CAD_Assembly model;
-    Stage stage = Stage::Extracting;
-    fs::path fsPath;
-    TvlFileState written = TvlFileState::Untouched;
-    // Held while a removal may still follow, so that a removal can only ever take this file.
-    KorvaneGeometry::HeldFile created;
-    try {
-        // An exception out of the extraction reaches the handler below, which reports it as a
-        // failed extraction too.
-        std::wstring hostName;
-        const ProErrors status = CreoImport::computeAssembly(model, getOptions(), hostName);
-        if (status != PRO_TK_NO_ERROR) {
-            stage = Stage::Reported;
-            showMessageDialog("CreoImportError", "CreoImportError");
-            return;
-        }
-
-        stage = Stage::Writing;
-        std::string directory;
-        switch (workingDirectory(directory)) {
-        case DirectoryResult::NoDirectory:
-            return;
-        case DirectoryResult::Unusable:
-            showMessage("ExportTvlFailed");
-            return;
-        case DirectoryResult::Ok:
-            break;
-        }
-        const std::string modelName = model.getName();
-        if (!isSafeModelName(modelName, hostName)) {
-            showMessage("ExportTvlFailed");
-            return;
-        }
-
-        // The first free name is written. A name that something takes between the test and the
-        // creation of the file is passed over, like one that was taken before.
-        std::optional<bool> deleteAfterUse;
-        std::string pathText;
-        for (int i = 0; written == TvlFileState::Untouched; ++i) {
-            if (i > kLastCounter) {
-                showMessage("ExportTvlFailed");
-                return;
-            }
-            std::string base = candidateBaseName(modelName, i);
-            std::string candidatePath = directory + base + ".tvl";
-            // A name that Windows keeps for a device or a stream would be no file of its own.
-            std::optional<fs::path> candidate =
-                isReservedWindowsName(base) ? std::nullopt : fileSystemPath(candidatePath);
-            if (!candidate) {
-                showMessage("ExportTvlFailed");
-                return;
-            }
-            if (taken(*candidate)) {
-                continue;
-            }
-            if (!deleteAfterUse) {
-                ProBoolean state = PRO_B_TRUE;
-                if (ProUICheckbuttonGetState("Tarvelo", "DeleteTvl", &state) != PRO_TK_NO_ERROR) {
-                    return;
-                }
-                deleteAfterUse = state == PRO_B_TRUE;
-            }
-            model.setName(base);
-            pathText = std::move(candidatePath);
-            fsPath = std::move(*candidate);
-            KorvaneGeometry::ExportTVL(model, fsPath, written, created);
-        }
-        if (written != TvlFileState::Complete) {
-            if (written == TvlFileState::Created) {
-                created.removeAt(fsPath);
-            }
-            showMessage("ExportTvlFailed");
-            return;
-        }
-
-        // Only a failed start with "DeleteTvl" still removes the file; otherwise it is let go at
-        // once, as after a start: Windows keeps the name of a file that is deleted while it is
-        // held, and the application with "-d" may delete it right away.
-        if (!*deleteAfterUse) {
-            created.release();
-        }
-
-        stage = Stage::Reported;
-        const ProErrors shown = *deleteAfterUse
-                                    ? showMessage("ExportTvlSuccess")
-                                    : showMessage("ExportTvlFile %0s", {pathText.c_str()});
-        if (shown != PRO_TK_NO_ERROR) {
-            return;
-        }
-
-        std::optional<std::string> install = Registry::readTarveloPath();
-        if (!install) {
-            showMessage("TarveloNotInstalled");
-            return;
-        }
-        // An empty directory names no folder (it is also what a directory without a narrow
-        // form reads as), and a line that cannot carry both paths exactly would start another
-        // program or hand it other arguments: nothing is started on a guess.
-        std::optional<std::string> commandLine;
-        if (!install->empty()) {
-            commandLine = tarveloCommandLine(*install, pathText, *deleteAfterUse);
-        }
-        if (commandLine && launchViewer(*commandLine)) {
-            created.release();
-            if (showMessage("TarveloOpenSuccess") != PRO_TK_NO_ERROR) {
-                return;
-            }
-        } else {
-            if (showMessage("TarveloOpenFailed") != PRO_TK_NO_ERROR) {
-                return;
-            }
-            // The application would have deleted it; it never got the file. Only the file this
-            // run wrote goes, not one that took its name meanwhile.
-            if (*deleteAfterUse && !created.removeAt(fsPath) &&
-                showMessage("DeleteTvlFailed") != PRO_TK_NO_ERROR) {
-                return;
-            }
-        }
-        ProUIDialogExit("Tarvelo", 0);
-        ProMessageClear();
-    } catch (...) {
-        // An exception out of the extraction, a writer failure, a file-system error or a path
-        // that cannot be converted. A file that this run began to write is of no use; one it
-        // finished stays, as does its report. Whatever else is at the path is not this run's.
-        if (written == TvlFileState::Created) {
-            created.removeAt(fsPath);
-        }
-        if (stage == Stage::Extracting) {
-            showMessageDialog("CreoImportError", "CreoImportError");
-        } else if (stage != Stage::Reported) {
-            showMessage("ExportTvlFailed");
-        }
+    std::wstring hostName;
+    if (extract(model, hostName) != PRO_TK_NO_ERROR) {
+        ignoreStatus(showMessageDialog("CreoImportError", "CreoImportError"),
+                     "the run ends here either way");
+        return;
     }
+    ExchangeFile file;
+    switch (writeExchangeFile(model, hostName, file)) {
+    case Written::Silently:
+        return;
+    case Written::Failed:
+        ignoreStatus(showMessage("ExportTvlFailed"), "the run ends here either way");
+        return;
+    case Written::File:
+        break;
+    }
+    if (reportWritten(file) != PRO_TK_NO_ERROR || !startApplication(file)) {
+        return;
+    }
+    ignoreStatus(ProUIDialogExit("Tarvelo", 0), "the run is over; a dialog left open stays usable");
+    ignoreStatus(ProMessageClear(), "a message left standing harms nothing");
 }
 
 } // namespace
@@ -282,11 +307,9 @@ std::optional<std::filesystem::path> fileSystemPath(const std::string& narrowPat
 }
 
 void exportAction(const char*, const char*, ProAppData) {
-    try {
-        runExport();
-    } catch (...) {
-        // Only the reports of a failure can get here (memory exhausted while showing them).
-    }
+    // A failure reaches the user as a message key; only the reports of one can throw (memory
+    // exhausted while showing them), and that ends the run.
+    guardHostCallback(runExport);
 }
 
 } // namespace Velmora

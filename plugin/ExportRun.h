@@ -16,7 +16,8 @@ namespace Velmora {
 void exportAction(const char* dialog, const char* component, ProAppData data);
 
 // Whether the model name can be a file name in the working directory and stand, quoted, on the
-// command line: not empty, "." or "..", and without slash, backslash, double quote or control character.
+// command line: not empty, "." or "..", and without slash, backslash, double quote or control
+// character.
 bool isSafeModelName(const std::string& modelName);
 // The same for the name the model records after the extraction, which must also be exactly the
 // narrow form of the host's wide name: a file named after a best fit (Ω taken for O) or after

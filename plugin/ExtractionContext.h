@@ -5,6 +5,7 @@
 #pragma once
 
 #include "CAD_Assembly.h"
+#include "LengthUnit.h"
 #include "OptionsPersistency.h"
 #include "ProToolkit.h"
 #include "SolidBody.h"
@@ -29,14 +30,12 @@ struct ExtractionContext {
 
     KorvaneGeometry::CAD_Assembly* target;
     const OptionsPersistency* options;
-    // Length unit of the current model and its millimetres per unit.
-    std::string rootUnitName;
-    double rootUnitFactor = 1.0;
+    // Length unit of the current model.
+    LengthUnit rootUnit;
 
     // The part and body whose surfaces are being visited; set for one body's visits only.
     const ProMdl* partModel = nullptr;
-    const std::string* partUnitName = nullptr;
-    const double* partUnitFactor = nullptr;
+    const LengthUnit* partUnit = nullptr;
     KorvaneGeometry::SolidBody* currentBody = nullptr;
     std::int32_t currentBodyCti = -1;
     KorvaneGeometry::TriangleCollector* collector = nullptr;

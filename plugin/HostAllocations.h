@@ -1,91 +1,73 @@
-// Owners of what the host hands out during an extraction. Each releases its block with the
-// host's own free function when it goes out of scope (the status of that release is lost then);
-// release() frees it at a chosen point and gives the host's status.
+// One owner for everything the host hands out: HostOwned<Handle, Release> gives its handle back
+// with Release when it goes out of scope; release() does it now and hands on the host's status.
 #pragma once
 
+#include "HostStatus.h"
 #include "ProFunctions.h"
 
 namespace Velmora {
 
-namespace HostRelease {
-inline ProErrors free(ProSurfaceTessellationInput& input) {
-    return ProSurfacetessellationinputFree(input);
-}
-inline ProErrors free(ProTessellation& tessellation) {
-    return ProTessellationFree(tessellation);
-}
-inline ProErrors free(ProGeomitemdata*& data) {
-    return ProGeomitemdataFree(&data);
-}
-inline ProErrors free(ProFacetvertex*& vertices) {
-    return ProFacetverticesFree(vertices);
-}
-} // namespace HostRelease
-
-// Handle is a pointer type the host allocated (a host array, tessellation, surface data, ...).
-template <class Handle> class HostOwned {
+// Handle is what the host writes (a pointer, or HostStrings); it converts to true while it holds
+// a block. Release gives the block back to the host and returns the host's status.
+template <class Handle, ProErrors (*Release)(Handle)> class HostOwned {
 public:
     HostOwned() = default;
     HostOwned(const HostOwned&) = delete;
     HostOwned& operator=(const HostOwned&) = delete;
-    ~HostOwned() { release(); }
+    ~HostOwned() { ignoreStatus(release(), "the way out taken has its own result already"); }
 
-    // Where the host writes the handle; whatever was held before is released first.
+    // Where the host writes the handle; whatever was held before goes back first (callers that
+    // care for that release's status call release() before).
     Handle* out() {
-        release();
+        ignoreStatus(release(), "a caller that cares releases before");
         return &handle_;
     }
-    Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
+    const Handle& get() const { return handle_; }
+    explicit operator bool() const { return static_cast<bool>(handle_); }
 
-    // Frees the block now; 0 when nothing is held.
-    ProErrors release() {
-        if (handle_ == nullptr) {
+    // Gives the block back now; 0 when nothing is held.
+    [[nodiscard]] ProErrors release() {
+        if (!handle_) {
             return PRO_TK_NO_ERROR;
         }
         Handle handle = handle_;
-        handle_ = nullptr;
-        return HostRelease::free(handle);
+        handle_ = Handle{};
+        return Release(handle);
     }
 
 private:
-    Handle handle_ = nullptr;
+    Handle handle_{};
 };
 
-// A typed host array (ProArrayFree).
-template <class Element> class HostArrayOf {
-public:
-    HostArrayOf() = default;
-    HostArrayOf(const HostArrayOf&) = delete;
-    HostArrayOf& operator=(const HostArrayOf&) = delete;
-    ~HostArrayOf() { release(); }
-
-    Element** out() {
-        release();
-        return &elements_;
-    }
-    Element* get() const { return elements_; }
-    explicit operator bool() const { return elements_ != nullptr; }
-    Element& operator[](int i) const { return elements_[i]; }
-
-    ProErrors size(int& count) const { return ProArraySizeGet(elements_, &count); }
-
-    ProErrors release() {
-        if (elements_ == nullptr) {
-            return PRO_TK_NO_ERROR;
-        }
-        ProArray array = elements_;
-        elements_ = nullptr;
-        return ProArrayFree(&array);
-    }
-
-private:
-    Element* elements_ = nullptr;
+// Names the host hands out with their count (ProStringarrayFree needs both).
+struct HostStrings {
+    char** names = nullptr;
+    int count = 0;
+    explicit operator bool() const { return names != nullptr; }
 };
 
-using TessellationInputOwner = HostOwned<ProSurfaceTessellationInput>;
-using TessellationOwner = HostOwned<ProTessellation>;
-using SurfaceDataOwner = HostOwned<ProGeomitemdata*>;
-using FacetVerticesOwner = HostOwned<ProFacetvertex*>;
+// The host's free functions in the one form the owner calls.
+namespace HostRelease {
+template <class Element> ProErrors array(Element* elements) {
+    ProArray array = elements;
+    return ProArrayFree(&array);
+}
+inline ProErrors strings(HostStrings strings) {
+    return ProStringarrayFree(strings.names, strings.count);
+}
+inline ProErrors surfaceData(ProGeomitemdata* data) {
+    return ProGeomitemdataFree(&data);
+}
+} // namespace HostRelease
+
+// A host array of Element (void for an untyped ProArray).
+template <class Element> using HostArray = HostOwned<Element*, HostRelease::array<Element>>;
+using HostWideText = HostOwned<wchar_t*, ProWstringFree>;
+using HostStringArray = HostOwned<HostStrings, HostRelease::strings>;
+using TessellationInputOwner =
+    HostOwned<ProSurfaceTessellationInput, ProSurfacetessellationinputFree>;
+using TessellationOwner = HostOwned<ProTessellation, ProTessellationFree>;
+using SurfaceDataOwner = HostOwned<ProGeomitemdata*, HostRelease::surfaceData>;
+using FacetVerticesOwner = HostOwned<ProFacetvertex*, ProFacetverticesFree>;
 
 } // namespace Velmora

@@ -1,5 +1,6 @@
 #include "LaunchViewer.h"
 
+#include "HostStatus.h"
 #include "NarrowText.h"
 #include "Win32.h"
 
@@ -29,7 +30,8 @@ bool launchViewer(const std::string& commandLine) {
                         &startup, &process)) {
         return false;
     }
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    // The process runs on by itself; a handle that does not close changes nothing for it.
+    Velmora::ignoreStatus(CloseHandle(process.hProcess), "the process is started already");
+    Velmora::ignoreStatus(CloseHandle(process.hThread), "the process is started already");
     return true;
 }

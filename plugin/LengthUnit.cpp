@@ -29,27 +29,28 @@ double lengthUnitFactor(const std::string& name) {
     return 1.0;
 }
 
-ProErrors readLengthUnit(ProMdl model, std::string& name, double& factor) {
-    name = "mm";
-    factor = 1.0;
+LengthUnit::LengthUnit(std::string name)
+    : name_(std::move(name)), millimetres_(name_ == "mm"), factor_(lengthUnitFactor(name_)),
+      inverse_(1.0 / factor_) {}
+
+ProErrors readLengthUnit(ProMdl model, LengthUnit& unit) {
+    unit = LengthUnit("mm");
     ProUnitsystem system{};
-    ProErrors status = ProMdlPrincipalunitsystemGet(model, &system);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProMdlPrincipalunitsystemGet(model, &system);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
-    ProUnititem unit{};
-    status = ProUnitsystemUnitGet(&system, PRO_UNITTYPE_LENGTH, &unit);
-    if (status == PRO_TK_NO_ERROR) {
-        ProLine expression{};
-        status = ProUnitExpressionGet(&unit, expression);
-        if (status == PRO_TK_NO_ERROR) {
-            name = narrowText(expression, PRO_LINE_SIZE);
-        }
+    // A unit or an expression that the host does not find keeps "mm".
+    ProUnititem length{};
+    if (ProErrors status = ProUnitsystemUnitGet(&system, PRO_UNITTYPE_LENGTH, &length);
+        status != PRO_TK_NO_ERROR) {
+        return status == PRO_TK_E_NOT_FOUND ? PRO_TK_NO_ERROR : status;
     }
-    if (status != PRO_TK_NO_ERROR && status != PRO_TK_E_NOT_FOUND) {
-        return status;
+    ProLine expression{};
+    if (ProErrors status = ProUnitExpressionGet(&length, expression); status != PRO_TK_NO_ERROR) {
+        return status == PRO_TK_E_NOT_FOUND ? PRO_TK_NO_ERROR : status;
     }
-    factor = lengthUnitFactor(name);
+    unit = LengthUnit(narrowText(expression, PRO_LINE_SIZE));
     return PRO_TK_NO_ERROR;
 }
 

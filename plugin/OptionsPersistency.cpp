@@ -1,5 +1,6 @@
 #include "OptionsPersistency.h"
 
+#include "HostStatus.h"
 #include "RegistryData.h"
 #include "ScopeGuard.h"
 #include "Thousandths.h"
@@ -98,7 +99,8 @@ void setText(HKEY key, const wchar_t* name, DWORD type, const std::u16string& un
     // data is NUL; a non-NUL unit there keeps the stored bytes exactly as counted.
     bytes.push_back(0xFF);
     bytes.push_back(0xFF);
-    RegSetValueExW(key, name, 0, type, bytes.data(), size);
+    Velmora::ignoreStatus(RegSetValueExW(key, name, 0, type, bytes.data(), size),
+                          "a value not written keeps what was stored; the user is not told");
 }
 
 void setThousandths(HKEY key, const wchar_t* name, double value) {
@@ -108,7 +110,8 @@ void setThousandths(HKEY key, const wchar_t* name, double value) {
     }
     BYTE bytes[4] = {static_cast<BYTE>(*stored), static_cast<BYTE>(*stored >> 8),
                      static_cast<BYTE>(*stored >> 16), static_cast<BYTE>(*stored >> 24)};
-    RegSetValueExW(key, name, 0, REG_DWORD, bytes, sizeof bytes);
+    Velmora::ignoreStatus(RegSetValueExW(key, name, 0, REG_DWORD, bytes, sizeof bytes),
+                          "a value not written keeps what was stored; the user is not told");
 }
 
 } // namespace
@@ -119,7 +122,8 @@ Velmora::OptionsPersistency loadOptions() {
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return options;
     }
-    ScopeGuard closeKey([key] { RegCloseKey(key); });
+    ScopeGuard closeKey(
+        [key] { Velmora::ignoreStatus(RegCloseKey(key), "the key is done with either way"); });
 
     if (auto units = queryUnits(key, kCtiParameter, REG_SZ)) {
         options.ctiParameter = KorvaneUtil::fromUtf16(Velmora::untilNul(*units));
@@ -146,7 +150,8 @@ void saveOptions(const Velmora::OptionsPersistency& options) {
     if (rc != ERROR_SUCCESS) {
         return;
     }
-    ScopeGuard closeKey([key] { RegCloseKey(key); });
+    ScopeGuard closeKey(
+        [key] { Velmora::ignoreStatus(RegCloseKey(key), "the key is done with either way"); });
 
     if (!options.ctiParameter.empty()) {
         setText(key, kCtiParameter, REG_SZ, KorvaneUtil::toUtf16(options.ctiParameter));

@@ -32,8 +32,8 @@ ProErrors readCti(ExtractionContext& context, const ProParamvalue& value, ProPar
         return PRO_TK_NO_ERROR;
     }
     int n = 0;
-    ProErrors status = ProParamvalueContentGet(&value, PRO_PARAM_INTEGER, &n);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProParamvalueContentGet(&value, PRO_PARAM_INTEGER, &n);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     if (n < 0) {
@@ -47,41 +47,43 @@ ProErrors readCti(ExtractionContext& context, const ProParamvalue& value, ProPar
     return PRO_TK_NO_ERROR;
 }
 
+// The value of a double, text or integer parameter as text; other kinds leave none.
 ProErrors readAttribute(ExtractionContext& context, const ProParamvalue& value,
                         ProParamvalueType type) {
     if (!context.foundValue.empty()) {
         return PRO_TK_NO_ERROR;
     }
-    ProErrors status = PRO_TK_NO_ERROR;
     switch (type) {
     case PRO_PARAM_DOUBLE: {
         double d = 0.0;
-        status = ProParamvalueContentGet(&value, type, &d);
-        if (status == PRO_TK_NO_ERROR) {
-            context.foundValue = std::to_wstring(d); // "%f"
+        if (ProErrors status = ProParamvalueContentGet(&value, type, &d);
+            status != PRO_TK_NO_ERROR) {
+            return status;
         }
-        break;
+        context.foundValue = std::to_wstring(d); // "%f"
+        return PRO_TK_NO_ERROR;
     }
     case PRO_PARAM_STRING: {
         ProLine text{};
-        status = ProParamvalueContentGet(&value, type, text);
-        if (status == PRO_TK_NO_ERROR) {
-            context.foundValue.assign(text, wcsnlen(text, PRO_LINE_SIZE));
+        if (ProErrors status = ProParamvalueContentGet(&value, type, text);
+            status != PRO_TK_NO_ERROR) {
+            return status;
         }
-        break;
+        context.foundValue.assign(text, wcsnlen(text, PRO_LINE_SIZE));
+        return PRO_TK_NO_ERROR;
     }
     case PRO_PARAM_INTEGER: {
         int n = 0;
-        status = ProParamvalueContentGet(&value, type, &n);
-        if (status == PRO_TK_NO_ERROR) {
-            context.foundValue = std::to_wstring(n);
+        if (ProErrors status = ProParamvalueContentGet(&value, type, &n);
+            status != PRO_TK_NO_ERROR) {
+            return status;
         }
-        break;
+        context.foundValue = std::to_wstring(n);
+        return PRO_TK_NO_ERROR;
     }
     default:
-        break;
+        return PRO_TK_NO_ERROR;
     }
-    return status;
 }
 
 // One parameter visit of the item; 0 and PRO_TK_E_NOT_FOUND (no parameters) go on.
@@ -95,31 +97,31 @@ ProErrors visitItemParameters(ProModelitem& item, int* index) {
 // parent) leaves nothing to search there; the body's CTI then stands in.
 ProErrors searchFeatureAndParents(ExtractionContext& context, ProGeomitem& item) {
     ProFeature feature{};
-    ProErrors status = ProGeomitemFeatureGet(&item, &feature);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProGeomitemFeatureGet(&item, &feature); status != PRO_TK_NO_ERROR) {
         return status == PRO_TK_E_NOT_FOUND ? PRO_TK_NO_ERROR : status;
     }
-    status = visitItemParameters(feature, nullptr);
-    if (status != PRO_TK_NO_ERROR || context.foundCti != -1) {
+    if (ProErrors status = visitItemParameters(feature, nullptr); status != PRO_TK_NO_ERROR) {
         return status;
     }
-    HostArrayOf<int> parents;
+    if (context.foundCti != -1) {
+        return PRO_TK_NO_ERROR;
+    }
+    HostArray<int> parents;
     int count = 0;
-    status = ProFeatureParentsGet(&feature, parents.out(), &count);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProFeatureParentsGet(&feature, parents.out(), &count);
+        status != PRO_TK_NO_ERROR) {
         return status == PRO_TK_E_NOT_FOUND ? PRO_TK_NO_ERROR : status;
     }
     for (int i = count - 1; i >= 0 && context.foundCti == -1; --i) {
         ProFeature parent{};
-        status = ProFeatureInit(*context.partModel, parents[i], &parent);
-        if (status == PRO_TK_E_NOT_FOUND) {
-            continue;
-        }
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = ProFeatureInit(*context.partModel, parents.get()[i], &parent);
+            status != PRO_TK_NO_ERROR) {
+            if (status == PRO_TK_E_NOT_FOUND) {
+                continue; // a parent the host does not find has nothing to search
+            }
             return status;
         }
-        status = visitItemParameters(parent, nullptr);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = visitItemParameters(parent, nullptr); status != PRO_TK_NO_ERROR) {
             return status;
         }
     }
@@ -129,33 +131,34 @@ ProErrors searchFeatureAndParents(ExtractionContext& context, ProGeomitem& item)
 } // namespace
 
 ProErrors visitParameter(ProParameter* parameter, ProErrors /*status*/, ProAppData data) {
-    return guardHostCallback([&]() -> ProErrors {
-        ExtractionContext* context = g_extractionContext.get();
-        if (context == nullptr || parameter == nullptr) {
-            return PRO_TK_BAD_CONTEXT;
-        }
-        const std::wstring* wanted = wantedName(*context, data);
-        if (wanted == nullptr) {
-            return PRO_TK_BAD_INPUTS;
-        }
-        const std::wstring_view name(parameter->id, wcsnlen(parameter->id, PRO_NAME_SIZE));
-        if (name != *wanted) {
-            return PRO_TK_NO_ERROR;
-        }
-        ProParamvalue value{};
-        ProUnititem units{};
-        ProErrors status = ProParameterValueWithUnitsGet(parameter, &value, &units);
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
-        }
-        ProParamvalueType type = 0;
-        status = ProParamvalueKindGet(&value, &type);
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
-        }
-        const bool ctiMode = data == nullptr || *static_cast<const int*>(data) == kCtiEntry;
-        return ctiMode ? readCti(*context, value, type) : readAttribute(*context, value, type);
-    });
+    return guardHostCallback(
+        [&]() -> ProErrors {
+            ExtractionContext* context = g_extractionContext.get();
+            if (context == nullptr || parameter == nullptr) {
+                return PRO_TK_BAD_CONTEXT;
+            }
+            const std::wstring* wanted = wantedName(*context, data);
+            if (wanted == nullptr) {
+                return PRO_TK_BAD_INPUTS;
+            }
+            const std::wstring_view name(parameter->id, wcsnlen(parameter->id, PRO_NAME_SIZE));
+            if (name != *wanted) {
+                return PRO_TK_NO_ERROR;
+            }
+            ProParamvalue value{};
+            ProUnititem units{};
+            if (ProErrors status = ProParameterValueWithUnitsGet(parameter, &value, &units);
+                status != PRO_TK_NO_ERROR) {
+                return status;
+            }
+            ProParamvalueType type = 0;
+            if (ProErrors status = ProParamvalueKindGet(&value, &type); status != PRO_TK_NO_ERROR) {
+                return status;
+            }
+            const bool ctiMode = data == nullptr || *static_cast<const int*>(data) == kCtiEntry;
+            return ctiMode ? readCti(*context, value, type) : readAttribute(*context, value, type);
+        },
+        PRO_TK_GENERAL_ERROR);
 }
 
 ProErrors readParameterEntries(ProModelitem& item, ParameterScope scope, int* cti,
@@ -168,8 +171,7 @@ ProErrors readParameterEntries(ProModelitem& item, ParameterScope scope, int* ct
         context->foundCti = -1;
         context->foundValue.clear();
         int index = kCtiEntry;
-        ProErrors status = visitItemParameters(item, &index);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = visitItemParameters(item, &index); status != PRO_TK_NO_ERROR) {
             return status;
         }
         if (cti != nullptr) {
@@ -185,8 +187,7 @@ ProErrors readParameterEntries(ProModelitem& item, ParameterScope scope, int* ct
         if (excluded) {
             continue;
         }
-        ProErrors status = visitItemParameters(item, &index);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = visitItemParameters(item, &index); status != PRO_TK_NO_ERROR) {
             return status;
         }
         if (!context->foundValue.empty()) {
@@ -204,16 +205,13 @@ ProErrors lookupGeometryCti(ProGeomitem& item, bool ownFirst, int& cti) {
         return PRO_TK_BAD_CONTEXT;
     }
     context->foundCti = -1;
-    ProErrors status = PRO_TK_NO_ERROR;
     if (ownFirst) {
-        status = visitItemParameters(item, nullptr);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = visitItemParameters(item, nullptr); status != PRO_TK_NO_ERROR) {
             return status;
         }
     }
     if (context->foundCti == -1) {
-        status = searchFeatureAndParents(*context, item);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = searchFeatureAndParents(*context, item); status != PRO_TK_NO_ERROR) {
             return status;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "ExtractionContext.h"
 #include "HostAllocations.h"
+#include "HostStatus.h"
 #include "LengthUnit.h"
 #include "Matrix.h"
 #include "Messages.h"
@@ -31,14 +32,15 @@ ProErrors warnOnce(std::set<std::string>& warned, const char* key, const std::st
     return showMessage(key, {name.c_str()});
 }
 
+// The item's visible appearance colour; an item without an appearance keeps the colour given.
 ProErrors visibleSideColour(ProAsmitem& item, KorvaneGeometry::Colour& colour) {
     ProSurfaceAppearanceProps appearance{};
-    ProErrors status = ProMdlVisibleSideAppearancepropsGet(&item, 0, &appearance);
-    if (status == PRO_TK_NO_ERROR) {
-        colour = {appearance.color_rgb[0], appearance.color_rgb[1], appearance.color_rgb[2]};
-        return PRO_TK_NO_ERROR;
+    if (ProErrors status = ProMdlVisibleSideAppearancepropsGet(&item, 0, &appearance);
+        status != PRO_TK_NO_ERROR) {
+        return status == PRO_TK_NOT_EXIST ? PRO_TK_NO_ERROR : status;
     }
-    return status == PRO_TK_NOT_EXIST ? PRO_TK_NO_ERROR : status;
+    colour = {appearance.color_rgb[0], appearance.color_rgb[1], appearance.color_rgb[2]};
+    return PRO_TK_NO_ERROR;
 }
 
 // What one occurrence needs beyond the context while its part is read.
@@ -49,8 +51,7 @@ struct Occurrence {
     ProFeature* feature;
     ProMdlName wideName{};
     std::string plainName;
-    std::string unitName = "mm";
-    double unitFactor = 1.0;
+    LengthUnit unit{"mm"};
 };
 
 // Reads one body's surfaces and the part's facet sets into the body and the collector.
@@ -58,8 +59,7 @@ ProErrors collectTriangles(ExtractionContext& context, Occurrence& occurrence, P
                            KorvaneGeometry::SolidBody& body,
                            KorvaneGeometry::TriangleCollector& collector) {
     context.partModel = occurrence.model;
-    context.partUnitName = &occurrence.unitName;
-    context.partUnitFactor = &occurrence.unitFactor;
+    context.partUnit = &occurrence.unit;
     context.currentBody = &body;
     context.currentBodyCti = body.cti;
     context.collector = &collector;
@@ -67,8 +67,7 @@ ProErrors collectTriangles(ExtractionContext& context, Occurrence& occurrence, P
     // The current-part members point into this call's locals: clear them on every way out.
     ScopeGuard reset([&context] {
         context.partModel = nullptr;
-        context.partUnitName = nullptr;
-        context.partUnitFactor = nullptr;
+        context.partUnit = nullptr;
         context.currentBody = nullptr;
         context.currentBodyCti = -1;
         context.collector = nullptr;
@@ -79,17 +78,17 @@ ProErrors collectTriangles(ExtractionContext& context, Occurrence& occurrence, P
     // warning's failure counts; a shown warning does not hide the visit's own status.
     auto visited = [&context, &occurrence](ProErrors status) -> ProErrors {
         if (context.tessellationFailed) {
-            ProErrors shown =
-                warnOnce(context.warnedTessellationFailed, "WarningSurfaceTessellationFailed %0s",
-                         occurrence.plainName);
-            if (shown != PRO_TK_NO_ERROR) {
+            if (ProErrors shown =
+                    warnOnce(context.warnedTessellationFailed,
+                             "WarningSurfaceTessellationFailed %0s", occurrence.plainName);
+                shown != PRO_TK_NO_ERROR) {
                 return shown;
             }
         }
         return status == PRO_TK_E_NOT_FOUND ? PRO_TK_NO_ERROR : status;
     };
-    ProErrors status = visited(ProSolidBodySurfaceVisit(&handle, visitBodySurface, nullptr));
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = visited(ProSolidBodySurfaceVisit(&handle, visitBodySurface, nullptr));
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     return visited(
@@ -101,32 +100,34 @@ ProErrors collectTriangles(ExtractionContext& context, Occurrence& occurrence, P
 ProErrors readPart(ExtractionContext& context, Occurrence& occurrence, ProModelitem& partItem,
                    KorvaneGeometry::SinglePart& part) {
     part.cti = -1;
-    ProErrors status =
-        readParameterEntries(partItem, ParameterScope::PartOrBody, &part.cti, part.attributes);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status =
+            readParameterEntries(partItem, ParameterScope::PartOrBody, &part.cti, part.attributes);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
 
-    HostArrayOf<ProSolidBody> handles;
-    status = ProSolidBodiesCollect(*occurrence.model, handles.out());
-    if (status != PRO_TK_NO_ERROR) {
+    HostArray<ProSolidBody> handles;
+    if (ProErrors status = ProSolidBodiesCollect(*occurrence.model, handles.out());
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     int count = 0;
-    status = handles.size(count);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProArraySizeGet(handles.get(), &count); status != PRO_TK_NO_ERROR) {
         return status;
     }
     int failed = 0;
     for (int i = 0; i < count; ++i) {
-        ProSolidBody handle = handles[i];
+        ProSolidBody handle = handles.get()[i];
+        // The presets decide for a body whose flag or state the host cannot tell.
         ProBoolean construction = PRO_B_TRUE;
-        ProSolidBodyIsConstruction(&handle, &construction);
+        ignoreStatus(ProSolidBodyIsConstruction(&handle, &construction),
+                     "preset: a body the host cannot tell about counts as construction");
         if (construction != PRO_B_FALSE) {
             continue;
         }
         ProBodyState state = -1;
-        ProSolidBodyStateGet(&handle, &state);
+        ignoreStatus(ProSolidBodyStateGet(&handle, &state),
+                     "preset: a body whose state the host cannot tell is not active");
         if (state != kActiveBody) {
             continue;
         }
@@ -135,25 +136,25 @@ ProErrors readPart(ExtractionContext& context, Occurrence& occurrence, ProModeli
         body.index = static_cast<int>(part.bodies.size()) - 1;
         body.cti = -1;
         body.colour = KorvaneGeometry::kNoColour;
-        status =
-            readParameterEntries(handle, ParameterScope::PartOrBody, &body.cti, body.attributes);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = readParameterEntries(handle, ParameterScope::PartOrBody, &body.cti,
+                                                    body.attributes);
+            status != PRO_TK_NO_ERROR) {
             return status;
         }
         ProAsmitem item{};
-        status = ProAsmcompAsmitemInit(handle.owner, handle.id, PRO_BODY, occurrence.wideName,
-                                       &context.componentPath, &item);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status =
+                ProAsmcompAsmitemInit(handle.owner, handle.id, PRO_BODY, occurrence.wideName,
+                                      &context.componentPath, &item);
+            status != PRO_TK_NO_ERROR) {
             return status;
         }
-        status = visibleSideColour(item, body.colour);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = visibleSideColour(item, body.colour); status != PRO_TK_NO_ERROR) {
             return status;
         }
 
         KorvaneGeometry::TriangleCollector collector;
-        status = collectTriangles(context, occurrence, handle, body, collector);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = collectTriangles(context, occurrence, handle, body, collector);
+            status != PRO_TK_NO_ERROR) {
             return status;
         }
         if (collector.triangles.empty()) {
@@ -162,29 +163,22 @@ ProErrors readPart(ExtractionContext& context, Occurrence& occurrence, ProModeli
             continue;
         }
         collector.weldInto(body);
-        if (occurrence.unitName != "mm") {
-            for (KorvaneGeometry::Point3& p : body.mesh.points) {
-                p.x *= occurrence.unitFactor;
-                p.y *= occurrence.unitFactor;
-                p.z *= occurrence.unitFactor;
-            }
+        for (KorvaneGeometry::Point3& p : body.mesh.points) {
+            p.x = occurrence.unit.toMillimetres(p.x);
+            p.y = occurrence.unit.toMillimetres(p.y);
+            p.z = occurrence.unit.toMillimetres(p.z);
         }
     }
-    status = handles.release();
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = handles.release(); status != PRO_TK_NO_ERROR) {
         return status;
     }
 
-    if (failed > 0) {
-        // Construction bodies and bodies in other states count in the host's number.
-        const char* key =
-            failed == count ? "WarningPartFailed %0s" : "WarningBodiesOfPartFailed %0s";
-        status = warnOnce(context.warnedPartFailed, key, occurrence.plainName);
-        if (status != PRO_TK_NO_ERROR) {
-            return status;
-        }
+    if (failed == 0) {
+        return PRO_TK_NO_ERROR;
     }
-    return PRO_TK_NO_ERROR;
+    // Construction bodies and bodies in other states count in the host's number.
+    const char* key = failed == count ? "WarningPartFailed %0s" : "WarningBodiesOfPartFailed %0s";
+    return warnOnce(context.warnedPartFailed, key, occurrence.plainName);
 }
 
 // The host's row-vector matrix as a row-by-row matrix for column vectors, in millimetres of
@@ -194,16 +188,11 @@ KorvaneGeometry::Matrix4 componentMatrix(const ExtractionContext& context,
                                          const Occurrence& occurrence, const ProMatrix& host) {
     KorvaneGeometry::Matrix4 m = KorvaneGeometry::toFlatMatrix(host);
     KorvaneGeometry::transposeMatrix(m);
-    if (context.rootUnitName != "mm") {
-        for (std::size_t i = 0; i < 12; ++i) {
-            m[i] *= context.rootUnitFactor;
-        }
+    for (std::size_t i = 0; i < 12; ++i) {
+        m[i] = context.rootUnit.toMillimetres(m[i]);
     }
-    if (occurrence.unitName != "mm") {
-        const double inverse = 1.0 / occurrence.unitFactor;
-        for (std::size_t i : {0u, 1u, 2u, 4u, 5u, 6u, 8u, 9u, 10u}) {
-            m[i] *= inverse;
-        }
+    for (std::size_t i : {0u, 1u, 2u, 4u, 5u, 6u, 8u, 9u, 10u}) {
+        m[i] = occurrence.unit.fromMillimetres(m[i]);
     }
     return m;
 }
@@ -213,14 +202,13 @@ ProErrors placePart(ExtractionContext& context, Occurrence& occurrence, const st
     KorvaneGeometry::Colour colour = KorvaneGeometry::kNoColour;
     if (occurrence.feature != nullptr) {
         ProAsmitem item{};
-        ProErrors status =
-            ProAsmcompAsmitemInit(occurrence.feature->owner, occurrence.feature->id, PRO_FEATURE,
-                                  occurrence.wideName, &context.componentPath, &item);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = ProAsmcompAsmitemInit(
+                occurrence.feature->owner, occurrence.feature->id, PRO_FEATURE, occurrence.wideName,
+                &context.componentPath, &item);
+            status != PRO_TK_NO_ERROR) {
             return status;
         }
-        status = visibleSideColour(item, colour);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = visibleSideColour(item, colour); status != PRO_TK_NO_ERROR) {
             return status;
         }
     }
@@ -272,25 +260,25 @@ void moveGivenPartAside(ExtractionContext& context, const std::string& name) {
     context.givenPartNames.insert(std::move(given));
 }
 
-ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
-    ProFeature* feature = occurrence.feature;
-
+// Whether the occurrence is taken: a component that is invisible along its path, hidden,
+// unplaced, a bulk item or suppressed is passed over. A path the host cannot judge
+// (PRO_TK_BAD_CONTEXT) keeps the preset visibility.
+ProErrors occurrenceTaken(ExtractionContext& context, ProFeature* feature, bool& taken) {
+    taken = false;
     ProBoolean visible = PRO_B_TRUE;
-    ProErrors status = ProAsmcompVisibilityGet(&context.componentPath, nullptr, &visible);
-    if (status != PRO_TK_NO_ERROR && status != PRO_TK_BAD_CONTEXT) {
+    if (ProErrors status = ProAsmcompVisibilityGet(&context.componentPath, nullptr, &visible);
+        status != PRO_TK_NO_ERROR && status != PRO_TK_BAD_CONTEXT) {
         return status;
     }
     if (visible == PRO_B_FALSE) {
         return PRO_TK_NO_ERROR;
     }
-
     if (feature != nullptr) {
         using FlagGet = ProErrors (*)(ProModelitem*, ProBoolean*);
         for (FlagGet get : {FlagGet{ProModelitemIsHidden}, FlagGet{ProAsmcompIsUnplaced},
                             FlagGet{ProAsmcompIsBulkitem}}) {
             ProBoolean flag = PRO_B_FALSE;
-            status = get(feature, &flag);
-            if (status != PRO_TK_NO_ERROR) {
+            if (ProErrors status = get(feature, &flag); status != PRO_TK_NO_ERROR) {
                 return status;
             }
             if (flag != PRO_B_FALSE) {
@@ -298,21 +286,35 @@ ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
             }
         }
         ProFeatStatus featureStatus = 0;
-        status = ProFeatureStatusGet(feature, &featureStatus);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = ProFeatureStatusGet(feature, &featureStatus);
+            status != PRO_TK_NO_ERROR) {
             return status;
         }
         if (featureStatus == kSuppressedFeature) {
             return PRO_TK_NO_ERROR;
         }
     }
+    taken = true;
+    return PRO_TK_NO_ERROR;
+}
 
-    status = ProMdlMdlnameGet(*occurrence.model, occurrence.wideName);
-    if (status != PRO_TK_NO_ERROR) {
+ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
+    ProFeature* feature = occurrence.feature;
+    bool taken = false;
+    if (ProErrors status = occurrenceTaken(context, feature, taken); status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (!taken) {
+        return PRO_TK_NO_ERROR;
+    }
+
+    if (ProErrors status = ProMdlMdlnameGet(*occurrence.model, occurrence.wideName);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     occurrence.plainName = narrowText(occurrence.wideName, PRO_MDLNAME_SIZE);
 
+    // A placement the host cannot give leaves the occurrence out with a warning.
     ProMatrix transformation{};
     if (ProAsmcomppathTrfGet(&context.componentPath, PRO_B_TRUE, transformation) !=
         PRO_TK_NO_ERROR) {
@@ -320,19 +322,19 @@ ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
     }
 
     ProModelitem partItem{};
-    status = ProMdlToModelitem(*occurrence.model, &partItem);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProMdlToModelitem(*occurrence.model, &partItem);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
-    status = readLengthUnit(*occurrence.model, occurrence.unitName, occurrence.unitFactor);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = readLengthUnit(*occurrence.model, occurrence.unit);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
 
     ProBoolean flexibleFlag = PRO_B_FALSE;
     if (feature != nullptr) {
-        status = ProAsmcompIsFlexible(feature, &flexibleFlag);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = ProAsmcompIsFlexible(feature, &flexibleFlag);
+            status != PRO_TK_NO_ERROR) {
             return status;
         }
     }
@@ -341,9 +343,12 @@ ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
         // Every flexible occurrence is a part of its own.
         const std::string partName = numberedPartName(context, occurrence.plainName, true);
         KorvaneGeometry::SinglePart part;
-        status = readPart(context, occurrence, partItem, part);
-        if (status != PRO_TK_NO_ERROR || part.bodies.empty()) {
-            return status; // no body kept: no part, no component
+        if (ProErrors status = readPart(context, occurrence, partItem, part);
+            status != PRO_TK_NO_ERROR) {
+            return status;
+        }
+        if (part.bodies.empty()) {
+            return PRO_TK_NO_ERROR; // no body kept: no part, no component
         }
         part.name = partName;
         context.target->appendPart(std::move(part));
@@ -361,9 +366,12 @@ ProErrors addOccurrence(ExtractionContext& context, Occurrence& occurrence) {
         return placePart(context, occurrence, partName, transformation);
     }
     KorvaneGeometry::SinglePart part;
-    status = readPart(context, occurrence, partItem, part);
-    if (status != PRO_TK_NO_ERROR || part.bodies.empty()) {
-        return status; // no body kept: no part, no component
+    if (ProErrors status = readPart(context, occurrence, partItem, part);
+        status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    if (part.bodies.empty()) {
+        return PRO_TK_NO_ERROR; // no body kept: no part, no component
     }
     // The plain name, unless another model's part has it. A model whose name narrows exactly to
     // it takes it from a part that was given it; any other model gets a name with a count. A

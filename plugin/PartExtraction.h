@@ -10,6 +10,6 @@ namespace Velmora {
 // model points to the part's model handle; feature is the occurrence's component feature, or
 // null when the part is the current model itself. 0 when the occurrence was handled or passed
 // over (with its warnings shown), else the first failing status.
-ProErrors addPart(ProMdl* model, ProFeature* feature);
+[[nodiscard]] ProErrors addPart(ProMdl* model, ProFeature* feature);
 
 } // namespace Velmora

@@ -1,5 +1,6 @@
 #include "Registry.h"
 
+#include "HostStatus.h"
 #include "NarrowText.h"
 #include "RegistryData.h"
 #include "ScopeGuard.h"
@@ -17,7 +18,8 @@ std::optional<std::string> readTarveloPath() {
         ERROR_SUCCESS) {
         return std::nullopt;
     }
-    ScopeGuard closeKey([key] { RegCloseKey(key); });
+    ScopeGuard closeKey(
+        [key] { ignoreStatus(RegCloseKey(key), "the key is done with either way"); });
 
     std::array<BYTE, 1024> buffer{};
     DWORD size = static_cast<DWORD>(buffer.size());

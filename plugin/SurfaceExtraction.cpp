@@ -3,6 +3,7 @@
 #include "ExtractionContext.h"
 #include "HostAllocations.h"
 #include "HostCallback.h"
+#include "HostStatus.h"
 #include "ParameterSearch.h"
 #include "ProFunctions.h"
 
@@ -63,8 +64,7 @@ ProErrors surfaceLeftOut(ExtractionContext& context) {
 // The part extraction sets all of these for one body's visits.
 bool readingBody(const ExtractionContext& context) {
     return context.currentBody != nullptr && context.collector != nullptr &&
-           context.partModel != nullptr && context.partUnitName != nullptr &&
-           context.partUnitFactor != nullptr;
+           context.partModel != nullptr && context.partUnit != nullptr;
 }
 
 // How far the current body's records and triangles reached before one surface or facet set.
@@ -100,57 +100,58 @@ ProErrors leftOutWhenNotFound(ExtractionContext& context, const BodyMark& mark, 
 
 ProErrors tessellateSurface(ExtractionContext& context, ProSurface surface) {
     // The chord height is the top model's length; the part's own unit plays no part here.
-    const double chordHeight = context.options->chordHeight / context.rootUnitFactor;
+    const double chordHeight = context.options->chordHeight / context.rootUnit.factor();
     const double angleControl = context.options->angleControl;
 
     TessellationInputOwner input;
-    ProErrors status = ProSurfacetessellationinputAlloc(input.out());
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProSurfacetessellationinputAlloc(input.out());
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
-    status = ProSurfacetessellationinputChordheightSet(input.get(), chordHeight);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProSurfacetessellationinputChordheightSet(input.get(), chordHeight);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
-    status = ProSurfacetessellationinputAnglecontrolSet(input.get(), angleControl);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProSurfacetessellationinputAnglecontrolSet(input.get(), angleControl);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
-    ProSurfacetessellationinputStepsizeSet(input.get(), 0.0); // the host's default step size
-    status = ProSurfacetessellationinputUvprojectionSet(input.get(), kNoUvProjection, nullptr);
-    if (status != PRO_TK_NO_ERROR) {
+    ignoreStatus(ProSurfacetessellationinputStepsizeSet(input.get(), 0.0),
+                 "it only asks for the host's default step size");
+    if (ProErrors status =
+            ProSurfacetessellationinputUvprojectionSet(input.get(), kNoUvProjection, nullptr);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
 
     TessellationOwner tessellation;
-    status = ProSurfaceTessellationGet(surface, input.get(), tessellation.out());
-    if (status == PRO_TK_GENERAL_ERROR || status == PRO_TK_INCOMPLETE_TESS) {
-        return surfaceLeftOut(context);
+    if (ProErrors status = ProSurfaceTessellationGet(surface, input.get(), tessellation.out());
+        status != PRO_TK_NO_ERROR) {
+        // A surface the host cannot tessellate is left out; the body goes on.
+        const bool untessellated =
+            status == PRO_TK_GENERAL_ERROR || status == PRO_TK_INCOMPLETE_TESS;
+        return untessellated ? surfaceLeftOut(context) : status;
     }
-    if (status != PRO_TK_NO_ERROR) {
+    HostArray<Pro3dPnt> vertices;
+    if (ProErrors status = ProTessellationVerticesGet(tessellation.get(), vertices.out());
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
-    HostArrayOf<Pro3dPnt> vertices;
-    status = ProTessellationVerticesGet(tessellation.get(), vertices.out());
-    if (status != PRO_TK_NO_ERROR) {
-        return status;
-    }
-    HostArrayOf<ProTriangle> facets;
-    status = ProTessellationFacetsGet(tessellation.get(), facets.out());
-    if (status != PRO_TK_NO_ERROR) {
+    HostArray<ProTriangle> facets;
+    if (ProErrors status = ProTessellationFacetsGet(tessellation.get(), facets.out());
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     if (!vertices || !facets) {
         return surfaceLeftOut(context);
     }
     int vertexCount = 0;
-    status = vertices.size(vertexCount);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProArraySizeGet(vertices.get(), &vertexCount);
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
     int facetCount = 0;
-    status = facets.size(facetCount);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProArraySizeGet(facets.get(), &facetCount); status != PRO_TK_NO_ERROR) {
         return status;
     }
     if (!facetsWithinVertices(facets.get(), facetCount, vertexCount)) {
@@ -161,37 +162,51 @@ ProErrors tessellateSurface(ExtractionContext& context, ProSurface surface) {
     const int index = static_cast<int>(surfaces.size());
     surfaces.emplace_back();
     surfaces.back().index = index;
-    status = fillSurfaceRecord(context.partModel, &surface, surfaces.back());
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = fillSurfaceRecord(context.partModel, &surface, surfaces.back());
+        status != PRO_TK_NO_ERROR) {
         return status;
     }
-    if (*context.partUnitName != "mm") {
-        KorvaneGeometry::Surface& record = surfaces.back();
-        const double factor = *context.partUnitFactor;
-        for (double& c : record.origin) {
-            c *= factor;
-        }
-        record.radius *= factor;
-        record.radius2 *= factor;
+    KorvaneGeometry::Surface& record = surfaces.back();
+    const LengthUnit& unit = *context.partUnit;
+    for (double& c : record.origin) {
+        c = unit.toMillimetres(c);
     }
+    record.radius = unit.toMillimetres(record.radius);
+    record.radius2 = unit.toMillimetres(record.radius2);
 
     // The host winds its facets the other way round: (f0, f2, f1).
     const Pro3dPnt* points = vertices.get();
     for (int k = 0; k < facetCount; ++k) {
-        const ProTriangle& f = facets[k];
+        const ProTriangle& f = facets.get()[k];
         context.collector->addTriangle(toPoint(points[f[0]]), toPoint(points[f[2]]),
                                        toPoint(points[f[1]]), index);
     }
 
+    // Every release is made; the first that fails is the result.
     const ProErrors tessellationStatus = tessellation.release();
     const ProErrors inputStatus = input.release();
     const ProErrors verticesStatus = vertices.release();
     const ProErrors facetsStatus = facets.release();
-    for (ProErrors s : {tessellationStatus, inputStatus, verticesStatus, facetsStatus}) {
-        if (s != PRO_TK_NO_ERROR) {
-            return s;
+    for (ProErrors status : {tessellationStatus, inputStatus, verticesStatus, facetsStatus}) {
+        if (status != PRO_TK_NO_ERROR) {
+            return status;
         }
     }
+    return PRO_TK_NO_ERROR;
+}
+
+// The colour of the surface's own appearance; a surface without one has no colour.
+ProErrors surfaceColour(ProGeomitem& item, KorvaneGeometry::Colour& colour) {
+    ProSurfaceAppearanceProps appearance{};
+    if (ProErrors status = ProSurfaceSideAppearancepropsGet(&item, 0, &appearance);
+        status != PRO_TK_NO_ERROR) {
+        if (status == PRO_TK_NOT_EXIST) {
+            colour = KorvaneGeometry::kNoColour;
+            return PRO_TK_NO_ERROR;
+        }
+        return status;
+    }
+    colour = {appearance.color_rgb[0], appearance.color_rgb[1], appearance.color_rgb[2]};
     return PRO_TK_NO_ERROR;
 }
 
@@ -240,8 +255,7 @@ ProErrors readFacet(ExtractionContext& context, ProFacet* facet, const FacetSetR
         return PRO_TK_BAD_CONTEXT;
     }
     FacetVerticesOwner vertices;
-    ProErrors status = ProFacetVerticesGet(facet, vertices.out());
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProFacetVerticesGet(facet, vertices.out()); status != PRO_TK_NO_ERROR) {
         return status;
     }
     if (!vertices) {
@@ -249,14 +263,35 @@ ProErrors readFacet(ExtractionContext& context, ProFacet* facet, const FacetSetR
     }
     Pro3dPnt points[3] = {};
     for (int i = 0; i < 3; ++i) {
-        status = ProFacetvertexPointGet(vertices.get()[i], points[i]);
-        if (status != PRO_TK_NO_ERROR) {
+        if (ProErrors status = ProFacetvertexPointGet(vertices.get()[i], points[i]);
+            status != PRO_TK_NO_ERROR) {
             return status;
         }
     }
     context.collector->addTriangle(toPoint(points[0]), toPoint(points[1]), toPoint(points[2]),
                                    reading.index);
     return vertices.release();
+}
+
+// One facet set: a record of kind 6 at the end of the current body's list, and its facets as
+// triangles of that record.
+ProErrors readFacetSet(ExtractionContext& context, ProFacetset* set) {
+    std::vector<KorvaneGeometry::Surface>& surfaces = context.currentBody->surfaces;
+    const int index = static_cast<int>(surfaces.size());
+    surfaces.emplace_back();
+    KorvaneGeometry::Surface& record = surfaces.back();
+    record.index = index;
+    record.kind = KorvaneGeometry::SurfaceKindOther;
+    record.orientationPositive = true;
+    record.colour = KorvaneGeometry::kNoColour;
+    // The facet set's own parameters are not searched.
+    if (ProErrors status = lookupGeometryCti(*set, false, record.cti); status != PRO_TK_NO_ERROR) {
+        return status;
+    }
+    FacetSetReading reading{index};
+    const ProErrors status = ProFacetsetFacetVisit(set, visitFacet, acceptFacet, &reading);
+    // No facets: the record stays, like a surface's.
+    return status == PRO_TK_E_NOT_FOUND && !reading.facetNotFound ? PRO_TK_NO_ERROR : status;
 }
 
 } // namespace
@@ -267,27 +302,18 @@ ProErrors fillSurfaceRecord(const ProMdl* model, const ProSurface* surface,
     if (ProSurfaceToGeomitem(*model, *surface, &item) != PRO_TK_NO_ERROR) {
         return TARVELO_NO_GEOMITEM;
     }
-    ProErrors status = lookupGeometryCti(item, true, record.cti);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = lookupGeometryCti(item, true, record.cti); status != PRO_TK_NO_ERROR) {
         return status;
     }
-    ProSurfaceAppearanceProps appearance{};
-    status = ProSurfaceSideAppearancepropsGet(&item, 0, &appearance);
-    if (status == PRO_TK_NO_ERROR) {
-        record.colour = {appearance.color_rgb[0], appearance.color_rgb[1], appearance.color_rgb[2]};
-    } else if (status == PRO_TK_NOT_EXIST) {
-        record.colour = KorvaneGeometry::kNoColour;
-    } else {
+    if (ProErrors status = surfaceColour(item, record.colour); status != PRO_TK_NO_ERROR) {
         return status;
     }
     ProSrftype type = 0;
-    status = ProSurfaceTypeGet(*surface, &type);
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProSurfaceTypeGet(*surface, &type); status != PRO_TK_NO_ERROR) {
         return status;
     }
     SurfaceDataOwner data;
-    status = ProSurfaceDataGet(*surface, data.out());
-    if (status != PRO_TK_NO_ERROR) {
+    if (ProErrors status = ProSurfaceDataGet(*surface, data.out()); status != PRO_TK_NO_ERROR) {
         return status;
     }
     // Data without surface data carry no orientation either.
@@ -309,42 +335,29 @@ ProErrors fillSurfaceRecord(const ProMdl* model, const ProSurface* surface,
 }
 
 ProErrors visitBodySurface(ProSurface surface, ProErrors /*status*/, ProAppData /*data*/) {
-    return guardHostCallback([&]() -> ProErrors {
-        ExtractionContext* context = g_extractionContext.get();
-        if (context == nullptr || !readingBody(*context)) {
-            return PRO_TK_BAD_CONTEXT;
-        }
-        const BodyMark mark = markOf(*context);
-        return leftOutWhenNotFound(*context, mark, tessellateSurface(*context, surface));
-    });
+    return guardHostCallback(
+        [&]() -> ProErrors {
+            ExtractionContext* context = g_extractionContext.get();
+            if (context == nullptr || !readingBody(*context)) {
+                return PRO_TK_BAD_CONTEXT;
+            }
+            const BodyMark mark = markOf(*context);
+            return leftOutWhenNotFound(*context, mark, tessellateSurface(*context, surface));
+        },
+        PRO_TK_GENERAL_ERROR);
 }
 
 ProErrors visitFacetSet(ProFacetset* set, ProErrors /*status*/, ProAppData /*data*/) {
-    return guardHostCallback([&]() -> ProErrors {
-        ExtractionContext* context = g_extractionContext.get();
-        if (context == nullptr || !readingBody(*context) || set == nullptr) {
-            return PRO_TK_BAD_CONTEXT;
-        }
-        const BodyMark mark = markOf(*context);
-        std::vector<KorvaneGeometry::Surface>& surfaces = context->currentBody->surfaces;
-        const int index = static_cast<int>(surfaces.size());
-        surfaces.emplace_back();
-        KorvaneGeometry::Surface& record = surfaces.back();
-        record.index = index;
-        record.kind = KorvaneGeometry::SurfaceKindOther;
-        record.orientationPositive = true;
-        record.colour = KorvaneGeometry::kNoColour;
-        // The facet set's own parameters are not searched.
-        ProErrors status = lookupGeometryCti(*set, false, record.cti);
-        if (status == PRO_TK_NO_ERROR) {
-            FacetSetReading reading{index};
-            status = ProFacetsetFacetVisit(set, visitFacet, acceptFacet, &reading);
-            if (status == PRO_TK_E_NOT_FOUND && !reading.facetNotFound) {
-                status = PRO_TK_NO_ERROR; // no facets: the record stays, like a surface's
+    return guardHostCallback(
+        [&]() -> ProErrors {
+            ExtractionContext* context = g_extractionContext.get();
+            if (context == nullptr || !readingBody(*context) || set == nullptr) {
+                return PRO_TK_BAD_CONTEXT;
             }
-        }
-        return leftOutWhenNotFound(*context, mark, status);
-    });
+            const BodyMark mark = markOf(*context);
+            return leftOutWhenNotFound(*context, mark, readFacetSet(*context, set));
+        },
+        PRO_TK_GENERAL_ERROR);
 }
 
 ProErrors acceptFacetSet(ProFacetset* /*set*/, ProAppData /*data*/) {
@@ -352,16 +365,18 @@ ProErrors acceptFacetSet(ProFacetset* /*set*/, ProAppData /*data*/) {
 }
 
 ProErrors visitFacet(ProFacet* facet, ProErrors /*status*/, ProAppData data) {
-    return guardHostCallback([&]() -> ProErrors {
-        ExtractionContext* context = g_extractionContext.get();
-        if (context == nullptr || data == nullptr) {
-            return PRO_TK_BAD_CONTEXT;
-        }
-        auto& reading = *static_cast<FacetSetReading*>(data);
-        const ProErrors status = readFacet(*context, facet, reading);
-        reading.facetNotFound = status == PRO_TK_E_NOT_FOUND;
-        return status;
-    });
+    return guardHostCallback(
+        [&]() -> ProErrors {
+            ExtractionContext* context = g_extractionContext.get();
+            if (context == nullptr || data == nullptr) {
+                return PRO_TK_BAD_CONTEXT;
+            }
+            auto& reading = *static_cast<FacetSetReading*>(data);
+            const ProErrors status = readFacet(*context, facet, reading);
+            reading.facetNotFound = status == PRO_TK_E_NOT_FOUND;
+            return status;
+        },
+        PRO_TK_GENERAL_ERROR);
 }
 
 ProErrors acceptFacet(ProFacet* /*facet*/, ProAppData /*data*/) {

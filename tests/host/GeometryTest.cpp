@@ -119,8 +119,8 @@ TEST_F(TessellationTest, ExplicitTessellationsAndNullArraysAreHandedOutAsGiven) 
     s.tessellation->nullFacets = true;
     ProSurfaceTessellationInput input = nullptr;
     ASSERT_EQ(ProSurfacetessellationinputAlloc(&input), PRO_TK_NO_ERROR);
-    ProSurfacetessellationinputChordheightSet(input, 0.1);
-    ProSurfacetessellationinputAnglecontrolSet(input, 0.1);
+    ASSERT_EQ(ProSurfacetessellationinputChordheightSet(input, 0.1), PRO_TK_NO_ERROR);
+    ASSERT_EQ(ProSurfacetessellationinputAnglecontrolSet(input, 0.1), PRO_TK_NO_ERROR);
     ProTessellation t = nullptr;
     ASSERT_EQ(ProSurfaceTessellationGet(session.handle(s), input, &t), PRO_TK_NO_ERROR);
     ProTriangle* facets = reinterpret_cast<ProTriangle*>(&t);

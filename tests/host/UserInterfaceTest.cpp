@@ -35,7 +35,7 @@ void recordingAction(const char* dialog, const char* component, ProAppData) {
 
 void exitingAction(const char* dialog, const char* component, ProAppData data) {
     recordingAction(dialog, component, data);
-    ProUIDialogExit(dialog, 7);
+    EXPECT_EQ(ProUIDialogExit(dialog, 7), PRO_TK_NO_ERROR);
 }
 
 void throwingAction(const char*, const char*, ProAppData) {
@@ -578,7 +578,7 @@ TEST_F(UserInterfaceTest, TheModalLoopRunsScriptedEventsUntilAnActionExits) {
     recorder.onCall = [&](const std::string& what) {
         if (what == "Tarvelo.CtiValue") {
             seenText = component("CtiValue").text;
-            ProUIPushbuttonEnable("Tarvelo", "Export");
+            EXPECT_EQ(ProUIPushbuttonEnable("Tarvelo", "Export"), PRO_TK_NO_ERROR);
         }
     };
     script("press Export\n"         // disabled: nothing happens
@@ -686,7 +686,8 @@ TEST_F(UserInterfaceTest, AnActionMayDeleteItsOwnCellAndAnExceptionNeverReachesT
               PRO_TK_NO_ERROR);
     std::string column = columns[2];
     recorder.onCall = [&](const std::string&) {
-        ProUITableCellComponentDelete("Tarvelo", "AttributeTable", "r0", column.c_str());
+        EXPECT_EQ(ProUITableCellComponentDelete("Tarvelo", "AttributeTable", "r0", column.c_str()),
+                  PRO_TK_NO_ERROR);
     };
     script("press x0\npress Cancel\n");
     EXPECT_EQ(activate(), 0);

@@ -11,11 +11,10 @@ TEST(ExtractionContextTest, ANewContextHoldsItsPointersAndInitialValues) {
     Velmora::ExtractionContext c(&target, &options);
     EXPECT_EQ(c.target, &target);
     EXPECT_EQ(c.options, &options);
-    EXPECT_TRUE(c.rootUnitName.empty());
-    EXPECT_EQ(c.rootUnitFactor, 1.0);
+    EXPECT_TRUE(c.rootUnit.name().empty());
+    EXPECT_EQ(c.rootUnit.factor(), 1.0);
     EXPECT_EQ(c.partModel, nullptr);
-    EXPECT_EQ(c.partUnitName, nullptr);
-    EXPECT_EQ(c.partUnitFactor, nullptr);
+    EXPECT_EQ(c.partUnit, nullptr);
     EXPECT_EQ(c.currentBody, nullptr);
     EXPECT_EQ(c.currentBodyCti, -1);
     EXPECT_EQ(c.collector, nullptr);

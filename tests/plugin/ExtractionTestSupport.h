@@ -5,6 +5,7 @@
 #include "CAD_Assembly.h"
 #include "ExtractionContext.h"
 #include "HostTestSupport.h"
+#include "LengthUnit.h"
 #include "OptionsPersistency.h"
 #include "TriangleCollector.h"
 
@@ -27,15 +28,12 @@ protected:
     Velmora::ExtractionContext& context() { return *g_extractionContext; }
 
     // Sets the current-part members as the part extraction does for one body.
-    void enterBody(Hostsim::Model& part, const std::string& unit = "mm", double factor = 1.0,
-                   int bodyCti = -1) {
+    void enterBody(Hostsim::Model& part, const std::string& unit = "mm", int bodyCti = -1) {
         partHandle = session.handle(part);
-        partUnit = unit;
-        partFactor = factor;
+        partUnit = Velmora::LengthUnit(unit);
         Velmora::ExtractionContext& c = context();
         c.partModel = &partHandle;
-        c.partUnitName = &partUnit;
-        c.partUnitFactor = &partFactor;
+        c.partUnit = &partUnit;
         c.currentBody = &body;
         c.currentBodyCti = bodyCti;
         c.collector = &collector;
@@ -44,8 +42,7 @@ protected:
     void leaveBody() {
         Velmora::ExtractionContext& c = context();
         c.partModel = nullptr;
-        c.partUnitName = nullptr;
-        c.partUnitFactor = nullptr;
+        c.partUnit = nullptr;
         c.currentBody = nullptr;
         c.currentBodyCti = -1;
         c.collector = nullptr;
@@ -56,8 +53,7 @@ protected:
     KorvaneGeometry::SolidBody body;
     KorvaneGeometry::TriangleCollector collector;
     ProMdl partHandle = nullptr;
-    std::string partUnit = "mm";
-    double partFactor = 1.0;
+    Velmora::LengthUnit partUnit{"mm"};
 };
 
 inline Hostsim::Parameter parameter(const std::wstring& name, Hostsim::ParameterValue value) {

@@ -239,7 +239,7 @@ protected:
     }
 
     ProErrors lookup(ProType type, int id, bool ownFirst, int& result, int bodyCti) {
-        enterBody(part, "mm", 1.0, bodyCti);
+        enterBody(part, "mm", bodyCti);
         ProGeomitem item{type, id, session.handle(part)};
         ProErrors status = Velmora::lookupGeometryCti(item, ownFirst, result);
         leaveBody();

@@ -36,8 +36,8 @@ protected:
         ProErrors facetSets;
     };
     // The two visits the part extraction runs for one body.
-    Result visit(const std::string& unit = "mm", double factor = 1.0, int bodyCti = -1) {
-        enterBody(part, unit, factor, bodyCti);
+    Result visit(const std::string& unit = "mm", int bodyCti = -1) {
+        enterBody(part, unit, bodyCti);
         ProSolidBody item{PRO_BODY, hostBody.id, session.handle(part)};
         Result r{};
         r.surfaces = ProSolidBodySurfaceVisit(&item, Velmora::visitBodySurface, nullptr);
@@ -295,15 +295,14 @@ TEST_F(SurfaceTest, TypeMinus3AndNoOrientationEndTheBodyButKeepTheRecord) {
 struct UnitCase {
     const char* label;
     std::string unit;
-    double factor;
     double scale; // what the lengths are multiplied by
 };
 
 TEST_F(SurfaceTest, LengthsOfTheRecordAreConvertedByThePartsUnit) {
     const UnitCase cases[] = {
-        {"inch", "in", 25.4, 25.4},
-        {"millimetre", "mm", 1.0, 1.0},
-        {"a name outside the table", "furlong", 1.0, 1.0},
+        {"inch", "in", 25.4},
+        {"millimetre", "mm", 1.0},
+        {"a name outside the table", "furlong", 1.0},
     };
     for (const UnitCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -318,7 +317,7 @@ TEST_F(SurfaceTest, LengthsOfTheRecordAreConvertedByThePartsUnit) {
         Hostsim::Surface& torus = addSurface(PRO_SRF_TORUS);
         torus.shape.origin = {1, 0, 0};
         torus.shape.values = {2.0, 0.25};
-        ASSERT_EQ(visit(c.unit, c.factor).surfaces, PRO_TK_NO_ERROR);
+        ASSERT_EQ(visit(c.unit).surfaces, PRO_TK_NO_ERROR);
         ASSERT_EQ(body.surfaces.size(), 2u);
         const KorvaneGeometry::Surface& cyl = body.surfaces[0];
         EXPECT_NEAR(cyl.radius, 0.5 * c.scale, 1e-12);
@@ -336,9 +335,8 @@ TEST_F(SurfaceTest, LengthsOfTheRecordAreConvertedByThePartsUnit) {
 
 struct ChordCase {
     const char* label;
-    double rootFactor;
+    std::string rootUnit;
     std::string partUnit;
-    double partFactor;
     double chordHeight; // handed to the host
 };
 
@@ -347,18 +345,18 @@ TEST_F(SurfaceTest, TheChordHeightIsDividedByTheTopModelsFactorOnly) {
     options.chordHeight = 0.5;
     options.angleControl = 0.25;
     const ChordCase cases[] = {
-        {"metre assembly", 1000.0, "mm", 1.0, 0.0005},
-        {"metre assembly, inch part", 1000.0, "in", 25.4, 0.0005},
-        {"millimetre assembly, inch part", 1.0, "in", 25.4, 0.5},
-        {"inch assembly", 25.4, "mm", 1.0, 0.5 / 25.4},
+        {"metre assembly", "m", "mm", 0.0005},
+        {"metre assembly, inch part", "m", "in", 0.0005},
+        {"millimetre assembly, inch part", "mm", "in", 0.5},
+        {"inch assembly", "in", "mm", 0.5 / 25.4},
     };
     addSurface();
     for (const ChordCase& c : cases) {
         SCOPED_TRACE(c.label);
         body = {};
         session.log().clear();
-        context().rootUnitFactor = c.rootFactor;
-        ASSERT_EQ(visit(c.partUnit, c.partFactor).surfaces, PRO_TK_NO_ERROR);
+        context().rootUnit = Velmora::LengthUnit(c.rootUnit);
+        ASSERT_EQ(visit(c.partUnit).surfaces, PRO_TK_NO_ERROR);
         std::ostringstream chord;
         chord << "chordHeight=" << c.chordHeight;
         auto detailOf = [&](const char* function) {
@@ -480,7 +478,7 @@ TEST_F(SurfaceTest, AnItemWhoseFeatureIsNotFoundIsReadWithItsOwnOrTheBodysCti) {
     own.parameters = {cti(7)};
     Hostsim::FacetSet& set = addFacetSet({{Point{0, 0, 5}, Point{1, 0, 5}, Point{0, 1, 5}}});
     plain.featureId = own.featureId = set.featureId = 0;
-    Result r = visit("mm", 1.0, 250);
+    Result r = visit("mm", 250);
     EXPECT_EQ(r.surfaces, PRO_TK_NO_ERROR);
     EXPECT_EQ(r.facetSets, PRO_TK_NO_ERROR);
     EXPECT_FALSE(context().tessellationFailed);

@@ -208,28 +208,30 @@ TEST(TextConversion, AnOverlongTextIsCutWithinTheBuffer) {
 TEST(TextConversion, NarrowIsUtf8AndACutNeverSplitsACharacter) {
     char narrow[16];
     std::memset(narrow, '#', sizeof narrow);
-    ProWideToNarrow(narrow, L"a\u00e9\u20ac", 16);
+    EXPECT_EQ(ProWideToNarrow(narrow, L"a\u00e9\u20ac", 16), narrow);
     EXPECT_STREQ(narrow, "a\xc3\xa9\xe2\x82\xac");
     std::memset(narrow, '#', sizeof narrow);
-    ProWideToNarrow(narrow, L"a\u00e9\u20ac", 5); // room for "a", the 2-byte e, not the euro
+    // Room for "a", the 2-byte e, not the euro.
+    EXPECT_EQ(ProWideToNarrow(narrow, L"a\u00e9\u20ac", 5), narrow);
     EXPECT_STREQ(narrow, "a\xc3\xa9");
     EXPECT_EQ(narrow[5], '#');
     wchar_t wide[8];
-    ProNarrowToWide(wide,
-                    "a\xc3\xa9\xff"
-                    "b",
-                    8);
+    EXPECT_EQ(ProNarrowToWide(wide,
+                              "a\xc3\xa9\xff"
+                              "b",
+                              8),
+              wide);
     EXPECT_EQ(std::wstring(wide), L"a\u00e9\ufffdb");
 }
 #else
 TEST(TextConversion, NarrowIsTheAnsiCodePage) {
     char narrow[8];
-    ProWideToNarrow(narrow, L"\u00e9", 8);
+    ASSERT_EQ(ProWideToNarrow(narrow, L"\u00e9", 8), narrow);
     char expected[8] = {};
     WideCharToMultiByte(CP_ACP, 0, L"\u00e9", 1, expected, 7, nullptr, nullptr);
     EXPECT_STREQ(narrow, expected);
     wchar_t wide[8];
-    ProNarrowToWide(wide, narrow, 8);
+    ASSERT_EQ(ProNarrowToWide(wide, narrow, 8), wide);
     if (GetACP() == 1252 || GetACP() == 65001) {
         EXPECT_EQ(std::wstring(wide), L"\u00e9");
     }
