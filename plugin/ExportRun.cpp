@@ -138,7 +138,11 @@ Written writeExchangeFile(KorvaneGeometry::CAD_Assembly& model, const std::wstri
         written = Written::Failed;
     }
     if (written == Written::Failed && state == TvlFileState::Created) {
-        file.held.removeAt(file.path);
+        try {
+            file.held.removeAt(file.path);
+        } catch (...) {
+            // Memory ran out: the file stays, and the failure is still shown.
+        }
     }
     return written;
 }
