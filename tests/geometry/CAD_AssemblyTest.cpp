@@ -1,4 +1,5 @@
 #include "CAD_Assembly.h"
+#include "PrintedValue.h"
 
 #include <gtest/gtest.h>
 
@@ -59,12 +60,20 @@ TEST(CAD_Assembly, AddComponentOfUnknownPart) {
     EXPECT_TRUE(a.components.empty());
 }
 
+namespace {
+
 struct DuplicateCase {
-    const char* what;
+    const char* name;
     double firstEntry;
     double secondEntry;
-    int expected;
+    int expected; // 0: appended, -2: equal to the stored component
 };
+
+void PrintTo(const DuplicateCase& c, std::ostream* os) {
+    *os << c.name << ": stored " << PrintedValue::number(c.firstEntry) << ", searched "
+        << PrintedValue::number(c.secondEntry) << " -> " << (c.expected == 0 ? "appended" : "equal")
+        << " (" << c.expected << ")";
+}
 
 class AddComponentTolerance : public ::testing::TestWithParam<DuplicateCase> {};
 
@@ -81,7 +90,7 @@ TEST_P(AddComponentTolerance, PerEntry) {
         second[entry] = c.secondEntry;
         ASSERT_EQ(a.addComponent("P", first, kNoColour), 0);
         EXPECT_EQ(a.addComponent("P", second, kNoColour), c.expected)
-            << c.what << " in entry " << entry;
+            << c.name << " in entry " << entry;
         EXPECT_EQ(a.components.size(), c.expected == 0 ? 2u : 1u);
     }
 }
@@ -92,36 +101,40 @@ const double kInf = std::numeric_limits<double>::infinity();
 INSTANTIATE_TEST_SUITE_P(
     CAD_Assembly, AddComponentTolerance,
     ::testing::Values(
-        DuplicateCase{"identical", 0.0, 0.0, -2}, DuplicateCase{"0.01 apart", 0.0, 0.01, -2},
-        DuplicateCase{"0.01 apart, negative", 0.0, -0.01, -2},
-        DuplicateCase{"0.0101 apart", 0.0, 0.0101, 0},
-        DuplicateCase{"0.0101 apart, negative", 0.0, -0.0101, 0},
-        DuplicateCase{"large translation", 1000.0, 1000.005, -2},
-        DuplicateCase{"across a cell edge", 0.25 - 0.004, 0.25 + 0.005, -2},
-        DuplicateCase{"across a cell edge, too far", 0.25 - 0.004, 0.25 + 0.0061, 0},
-        DuplicateCase{"across a cell edge below zero", -0.25 + 0.003, -0.25 - 0.006, -2},
+        DuplicateCase{"Identical", 0.0, 0.0, -2}, DuplicateCase{"Apart0_01", 0.0, 0.01, -2},
+        DuplicateCase{"Apart0_01Negative", 0.0, -0.01, -2},
+        DuplicateCase{"Apart0_0101", 0.0, 0.0101, 0},
+        DuplicateCase{"Apart0_0101Negative", 0.0, -0.0101, 0},
+        DuplicateCase{"LargeTranslation", 1000.0, 1000.005, -2},
+        DuplicateCase{"AcrossACellEdge", 0.25 - 0.004, 0.25 + 0.005, -2},
+        DuplicateCase{"AcrossACellEdgeTooFar", 0.25 - 0.004, 0.25 + 0.0061, 0},
+        DuplicateCase{"AcrossACellEdgeBelowZero", -0.25 + 0.003, -0.25 - 0.006, -2},
         // 0.255 - 0.245 comes out a little above 0.01: the double below is the farthest partner.
-        DuplicateCase{"farthest partner across a cell edge", 0.245, std::nextafter(0.255, 0.0), -2},
-        DuplicateCase{"one ulp beyond it", 0.245, 0.255, 0},
-        DuplicateCase{"farthest partner below zero", -0.245, std::nextafter(-0.255, 0.0), -2},
-        DuplicateCase{"one ulp beyond it below zero", -0.245, -0.255, 0},
-        DuplicateCase{"farthest partner far out", 1000.245, 1000.255, -2},
-        DuplicateCase{"one ulp beyond it far out", 1000.245, std::nextafter(1000.255, kInf), 0},
-        DuplicateCase{"signed zeros", -0.0, 0.0, -2},
-        DuplicateCase{"negative zero and -0.01", -0.0, -0.01, -2},
-        DuplicateCase{"tiny negative and the cell above", -0x1p-60, 0.0099, -2},
-        DuplicateCase{"subnormals", 5e-324, -5e-324, -2},
-        DuplicateCase{"NaN stored", kNaN, 123.0, -2},
-        DuplicateCase{"NaN searched", 123.0, kNaN, -2},
-        DuplicateCase{"infinity and infinity", kInf, kInf, -2},
-        DuplicateCase{"infinity and minus infinity", kInf, -kInf, 0},
-        DuplicateCase{"infinity and a large value", kInf, 1e300, 0},
-        DuplicateCase{"huge and equal", 1e300, 1e300, -2},
-        DuplicateCase{"huge neighbours", 1e300, std::nextafter(1e300, kInf), 0},
-        DuplicateCase{"difference overflows", DBL_MAX, -DBL_MAX, 0},
-        DuplicateCase{"either side of the cell limit", std::nextafter(0x1p40, 0.0), 0x1p40, -2},
-        DuplicateCase{"beyond the cell limit", 0x1p41 + 0.25, 0x1p41 + 0.5, 0},
-        DuplicateCase{"far apart", 0.0, 100.0, 0}));
+        DuplicateCase{"FarthestPartnerAcrossACellEdge", 0.245, std::nextafter(0.255, 0.0), -2},
+        DuplicateCase{"OneUlpBeyondIt", 0.245, 0.255, 0},
+        DuplicateCase{"FarthestPartnerBelowZero", -0.245, std::nextafter(-0.255, 0.0), -2},
+        DuplicateCase{"OneUlpBeyondItBelowZero", -0.245, -0.255, 0},
+        DuplicateCase{"FarthestPartnerFarOut", 1000.245, 1000.255, -2},
+        DuplicateCase{"OneUlpBeyondItFarOut", 1000.245, std::nextafter(1000.255, kInf), 0},
+        DuplicateCase{"SignedZeros", -0.0, 0.0, -2},
+        DuplicateCase{"NegativeZeroAndMinus0_01", -0.0, -0.01, -2},
+        DuplicateCase{"TinyNegativeAndTheCellAbove", -0x1p-60, 0.0099, -2},
+        DuplicateCase{"Subnormals", 5e-324, -5e-324, -2},
+        DuplicateCase{"NaNStored", kNaN, 123.0, -2}, DuplicateCase{"NaNSearched", 123.0, kNaN, -2},
+        DuplicateCase{"InfinityAndInfinity", kInf, kInf, -2},
+        DuplicateCase{"InfinityAndMinusInfinity", kInf, -kInf, 0},
+        DuplicateCase{"InfinityAndALargeValue", kInf, 1e300, 0},
+        DuplicateCase{"HugeAndEqual", 1e300, 1e300, -2},
+        DuplicateCase{"HugeNeighbours", 1e300, std::nextafter(1e300, kInf), 0},
+        DuplicateCase{"DifferenceOverflows", DBL_MAX, -DBL_MAX, 0},
+        DuplicateCase{"EitherSideOfTheCellLimit", std::nextafter(0x1p40, 0.0), 0x1p40, -2},
+        DuplicateCase{"BeyondTheCellLimit", 0x1p41 + 0.25, 0x1p41 + 0.5, 0},
+        DuplicateCase{"FarApart", 0.0, 100.0, 0}),
+    [](const ::testing::TestParamInfo<DuplicateCase>& info) {
+        return std::string(info.param.name);
+    });
+
+} // namespace
 
 TEST(CAD_Assembly, AppendedComponentCarriesItsValues) {
     CAD_Assembly a;

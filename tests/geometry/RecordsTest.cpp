@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <type_traits>
 #include <vector>
 
@@ -80,13 +81,29 @@ TEST(Records, SurfaceKindValues) {
     EXPECT_EQ(SurfaceKindOther, 6);
 }
 
+namespace {
+
 struct TriangleOrderCase {
+    const char* name;
     Triangle a;
     Triangle b;
     bool equal;
     bool aLess;
     bool bLess;
 };
+
+void PrintTo(const TriangleOrderCase& c, std::ostream* os) {
+    const auto triangle = [os](const Triangle& t) {
+        *os << "(" << t.i0 << ", " << t.i1 << ", " << t.i2 << " on surface " << t.surface << ")";
+    };
+    *os << c.name << ": a ";
+    triangle(c.a);
+    *os << ", b ";
+    triangle(c.b);
+    const auto truth = [](bool value) { return value ? "true" : "false"; };
+    *os << " -> a == b " << truth(c.equal) << ", a < b " << truth(c.aLess) << ", b < a "
+        << truth(c.bLess);
+}
 
 class TriangleOrder : public ::testing::TestWithParam<TriangleOrderCase> {};
 
@@ -99,13 +116,20 @@ TEST_P(TriangleOrder, IgnoresTheSurface) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, TriangleOrder,
-    ::testing::Values(TriangleOrderCase{{1, 2, 3, 0}, {1, 2, 3, 7}, true, false, false},
-                      TriangleOrderCase{{1, 2, 3, 0}, {1, 2, 4, 0}, false, true, false},
-                      TriangleOrderCase{{-1, 5, 5, 0}, {0, 0, 0, 0}, false, true, false},
-                      TriangleOrderCase{{1, 3, 0, 9}, {1, 2, 9, 0}, false, false, true},
-                      TriangleOrderCase{{2, 0, 0, 0}, {1, 9, 9, 5}, false, false, true},
-                      // Rotated corners are a different triangle.
-                      TriangleOrderCase{{1, 2, 3, 0}, {2, 3, 1, 0}, false, true, false}));
+    ::testing::Values(
+        TriangleOrderCase{
+            "SameCornersOnAnotherSurface", {1, 2, 3, 0}, {1, 2, 3, 7}, true, false, false},
+        TriangleOrderCase{"ThirdCornerDecides", {1, 2, 3, 0}, {1, 2, 4, 0}, false, true, false},
+        TriangleOrderCase{"NegativeFirstCorner", {-1, 5, 5, 0}, {0, 0, 0, 0}, false, true, false},
+        TriangleOrderCase{"SecondCornerDecides", {1, 3, 0, 9}, {1, 2, 9, 0}, false, false, true},
+        TriangleOrderCase{"FirstCornerDecides", {2, 0, 0, 0}, {1, 9, 9, 5}, false, false, true},
+        // Rotated corners are a different triangle.
+        TriangleOrderCase{"RotatedCorners", {1, 2, 3, 0}, {2, 3, 1, 0}, false, true, false}),
+    [](const ::testing::TestParamInfo<TriangleOrderCase>& info) {
+        return std::string(info.param.name);
+    });
+
+} // namespace
 
 TEST(Records, MeshClearKeepsStorageAndRestartsAtZero) {
     TriangleMesh mesh;

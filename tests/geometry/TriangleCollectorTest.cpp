@@ -1,4 +1,5 @@
 #include "TriangleCollector.h"
+#include "PrintedValue.h"
 #include "SolidBody.h"
 #include "Surface.h"
 
@@ -7,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -61,12 +64,22 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Collecting
 
 struct AddCase {
-    const char* what;
+    const char* name;
     Point3 p0;
     Point3 p1;
     Point3 p2;
     bool stored;
 };
+
+std::string printed(const Point3& p) {
+    return "(" + PrintedValue::number(p.x) + ", " + PrintedValue::number(p.y) + ", " +
+           PrintedValue::number(p.z) + ")";
+}
+
+void PrintTo(const AddCase& c, std::ostream* os) {
+    *os << c.name << ": " << printed(c.p0) << ", " << printed(c.p1) << ", " << printed(c.p2)
+        << (c.stored ? " -> stored" : " -> dropped");
+}
 
 class TriangleCollectorAdd : public ::testing::TestWithParam<AddCase> {};
 
@@ -86,21 +99,22 @@ TEST_P(TriangleCollectorAdd, StoresOnlyTrianglesWithoutCoincidentCorners) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, TriangleCollectorAdd,
     ::testing::Values(
-        AddCase{"p1 the tolerance from p0", {0, 0, 0}, {1e-15, 0, 0}, {0, 1, 0}, false},
-        AddCase{"p1 twice the tolerance from p0", {0, 0, 0}, {2e-15, 0, 0}, {0, 1, 0}, true},
-        AddCase{"p1 equal to p0", {3, 4, 5}, {3, 4, 5}, {0, 1, 0}, false},
-        AddCase{"within on y", {0, 0, 0}, {0, 1, 0}, {0, -1e-15, 0}, false},
-        AddCase{"within on z", {0, 0, 0}, {0, 1, 0}, {0, 1, -1e-15}, false},
-        AddCase{"p2 coincides with p0 only", {0, 0, 0}, {1, 0, 0}, {1e-15, 1e-15, 1e-15}, false},
-        AddCase{"p2 coincides with p1 only", {0, 0, 0}, {1, 0, 0}, {1, 1e-16, 0}, false},
-        AddCase{"x and y within, z apart", {0, 0, 0}, {1e-15, 1e-15, 2e-15}, {0, 1, 0}, true},
-        AddCase{"equal NaN corners never coincide", {kNaN, 0, 0}, {kNaN, 0, 0}, {0, 1, 0}, true},
-        AddCase{"NaN in one corner", {0, kNaN, 0}, {0, 0, 0}, {0, 0, 1}, true},
-        AddCase{"neighbours of eight are 1.8e-15 apart",
+        AddCase{"P1TheToleranceFromP0", {0, 0, 0}, {1e-15, 0, 0}, {0, 1, 0}, false},
+        AddCase{"P1TwiceTheToleranceFromP0", {0, 0, 0}, {2e-15, 0, 0}, {0, 1, 0}, true},
+        AddCase{"P1EqualToP0", {3, 4, 5}, {3, 4, 5}, {0, 1, 0}, false},
+        AddCase{"WithinOnY", {0, 0, 0}, {0, 1, 0}, {0, -1e-15, 0}, false},
+        AddCase{"WithinOnZ", {0, 0, 0}, {0, 1, 0}, {0, 1, -1e-15}, false},
+        AddCase{"P2CoincidesWithP0Only", {0, 0, 0}, {1, 0, 0}, {1e-15, 1e-15, 1e-15}, false},
+        AddCase{"P2CoincidesWithP1Only", {0, 0, 0}, {1, 0, 0}, {1, 1e-16, 0}, false},
+        AddCase{"XAndYWithinZApart", {0, 0, 0}, {1e-15, 1e-15, 2e-15}, {0, 1, 0}, true},
+        AddCase{"EqualNaNCornersNeverCoincide", {kNaN, 0, 0}, {kNaN, 0, 0}, {0, 1, 0}, true},
+        AddCase{"NaNInOneCorner", {0, kNaN, 0}, {0, 0, 0}, {0, 0, 1}, true},
+        AddCase{"NeighboursOfEightAreApart",
                 {8, 0, 0},
                 {std::nextafter(8.0, 9.0), 0, 0},
                 {0, 1, 0},
-                true}));
+                true}),
+    [](const ::testing::TestParamInfo<AddCase>& info) { return std::string(info.param.name); });
 
 TEST(TriangleCollector, EveryTriangleRefersToItsOwnThreePoints) {
     TriangleCollector collector;
@@ -189,11 +203,17 @@ TEST(TriangleCollectorWeld, AllTrianglesDroppedLeavesThePoints) {
     EXPECT_EQ(ctisOf(body), (std::vector<int>{-1}));
 }
 
+// The CTIs of the two surfaces, and the one both carry after the weld (-1: none).
 struct CtiCase {
+    const char* name;
     int first;
     int second;
     int expected;
 };
+
+void PrintTo(const CtiCase& c, std::ostream* os) {
+    *os << c.name << ": " << c.first << " and " << c.second << " -> " << c.expected;
+}
 
 class TriangleCollectorCti : public ::testing::TestWithParam<CtiCase> {};
 
@@ -211,12 +231,14 @@ TEST_P(TriangleCollectorCti, SameTriangleOnTwoSurfacesIsKeptOnceAndReconciled) {
     EXPECT_EQ(ctisOf(body), (std::vector<int>{c.expected, c.expected}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, TriangleCollectorCti,
-                         ::testing::Values(CtiCase{300, 600, 600}, CtiCase{600, 300, 600},
-                                           CtiCase{300, 0, 0}, CtiCase{0, 300, 0},
-                                           CtiCase{-1, 600, 600}, CtiCase{600, -1, 600},
-                                           CtiCase{-1, 0, 0}, CtiCase{-1, -1, -1},
-                                           CtiCase{600, 600, 600}));
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, TriangleCollectorCti,
+    ::testing::Values(CtiCase{"LargerSecond", 300, 600, 600}, CtiCase{"LargerFirst", 600, 300, 600},
+                      CtiCase{"ZeroSecond", 300, 0, 0}, CtiCase{"ZeroFirst", 0, 300, 0},
+                      CtiCase{"NoneFirst", -1, 600, 600}, CtiCase{"NoneSecond", 600, -1, 600},
+                      CtiCase{"NoneAndZero", -1, 0, 0}, CtiCase{"BothNone", -1, -1, -1},
+                      CtiCase{"BothEqual", 600, 600, 600}),
+    [](const ::testing::TestParamInfo<CtiCase>& info) { return std::string(info.param.name); });
 
 TEST(TriangleCollectorWeld, SameTriangleTwiceOnOneSurfaceIsKeptOnce) {
     TriangleCollector collector;

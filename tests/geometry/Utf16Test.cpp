@@ -1,8 +1,11 @@
 #include "Utf16.h"
+#include "PrintedValue.h"
 #include "Utf8.h"
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
 #include <vector>
 
 using KorvaneUtil::fromUtf16;
@@ -74,27 +77,39 @@ TEST(Utf8, RoundTripsEveryPlane) {
     EXPECT_EQ(KorvaneUtil::fromUtf8(bytes), wide);
 }
 
+namespace {
+
 struct MalformedUtf8 {
-    const char* what;
+    const char* name;
     std::string bytes;
     std::u32string expected;
 };
 
+void PrintTo(const MalformedUtf8& c, std::ostream* os) {
+    *os << c.name << ": " << PrintedValue::text(c.bytes) << " -> "
+        << PrintedValue::text(c.expected);
+}
+
 class Utf8Decode : public ::testing::TestWithParam<MalformedUtf8> {};
 
 TEST_P(Utf8Decode, EachBadByteBecomesOneReplacement) {
-    EXPECT_EQ(KorvaneUtil::decodeUtf8(GetParam().bytes), GetParam().expected) << GetParam().what;
+    EXPECT_EQ(KorvaneUtil::decodeUtf8(GetParam().bytes), GetParam().expected) << GetParam().name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Utf8, Utf8Decode,
-    ::testing::Values(MalformedUtf8{"lone continuation", "a\x80z", U"a\uFFFDz"},
-                      MalformedUtf8{"cut sequence at the end", "a\xE4\xB8", U"a\uFFFD\uFFFD"},
-                      MalformedUtf8{"overlong slash", "\xC0\xAF", U"\uFFFD\uFFFD"},
-                      MalformedUtf8{"encoded surrogate", "\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},
-                      MalformedUtf8{"beyond U+10FFFF", "\xF4\x90\x80\x80",
+    ::testing::Values(MalformedUtf8{"LoneContinuation", "a\x80z", U"a\uFFFDz"},
+                      MalformedUtf8{"CutSequenceAtTheEnd", "a\xE4\xB8", U"a\uFFFD\uFFFD"},
+                      MalformedUtf8{"OverlongSlash", "\xC0\xAF", U"\uFFFD\uFFFD"},
+                      MalformedUtf8{"EncodedSurrogate", "\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},
+                      MalformedUtf8{"BeyondU10FFFF", "\xF4\x90\x80\x80",
                                     U"\uFFFD\uFFFD\uFFFD\uFFFD"},
-                      MalformedUtf8{"invalid lead byte", "\xFF", U"\uFFFD"}));
+                      MalformedUtf8{"InvalidLeadByte", "\xFF", U"\uFFFD"}),
+    [](const ::testing::TestParamInfo<MalformedUtf8>& info) {
+        return std::string(info.param.name);
+    });
+
+} // namespace
 
 TEST(Utf8, UnpairedSurrogateInWideTextIsReplaced) {
     std::wstring wide = L"a";

@@ -389,7 +389,12 @@ struct ClosedCase {
 };
 
 void PrintTo(const ClosedCase& c, std::ostream* out) {
-    *out << c.name;
+    *out << c.name << ": ";
+    if (c.cylinder) {
+        *out << "a cylinder of " << c.segments << " segments";
+    } else {
+        *out << "a box";
+    }
 }
 
 class ClosedPrimitiveTest : public HostSessionTest,

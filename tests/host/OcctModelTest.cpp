@@ -6,6 +6,7 @@
 #include "ExportTVL.h"
 #include "HostTestSupport.h"
 #include "ModelFile.h"
+#include "PrintedValue.h"
 #include "SceneLoader.h"
 #include "TvlReader.h"
 
@@ -483,7 +484,8 @@ TEST_P(BadModelFileTest, IsASceneErrorNamingThePlaceAndTheReason) {
 }
 
 void PrintTo(const BadFile& c, std::ostream* out) {
-    *out << c.name;
+    *out << c.name << ": content " << PrintedValue::text(c.content) << ", unit "
+         << PrintedValue::text(c.unit) << " -> an error with " << PrintedValue::text(c.message);
 }
 
 INSTANTIATE_TEST_SUITE_P(

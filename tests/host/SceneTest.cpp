@@ -2,9 +2,11 @@
 #include "HostTestSupport.h"
 #include "ModelFile.h"
 #include "PathText.h"
+#include "PrintedValue.h"
 #include "SceneLoader.h"
 
 #include <fstream>
+#include <ostream>
 #include <stdexcept>
 
 namespace {
@@ -97,6 +99,10 @@ struct BrokenScene {
     const char* text;
     const char* error;
 };
+
+void PrintTo(const BrokenScene& c, std::ostream* os) {
+    *os << c.name << ": " << PrintedValue::text(c.text) << " -> " << PrintedValue::text(c.error);
+}
 
 class BrokenScenes : public ::testing::TestWithParam<BrokenScene> {};
 

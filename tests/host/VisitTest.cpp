@@ -1,8 +1,10 @@
 // Every visit of the host follows one protocol: the filter's 0 lets an item through, the
 // action's 0 continues, any other status ends the visit and is its result, -4 when no item.
 #include "HostTestSupport.h"
+#include "PrintedValue.h"
 
 #include <functional>
+#include <ostream>
 
 namespace {
 
@@ -63,6 +65,11 @@ struct VisitCase {
     std::function<ProErrors(Hostsim::Session&, Hostsim::Model&, Probe&, bool useFilter)> run;
     std::vector<std::string> items; // expected keys in order
 };
+
+void PrintTo(const VisitCase& c, std::ostream* os) {
+    *os << c.name << (c.hasFilter ? ": with a filter" : ": without a filter") << ", items "
+        << PrintedValue::texts(c.items);
+}
 
 Hostsim::Model& populated(Hostsim::Session& s, bool withItems) {
     Hostsim::Model& part = s.addPart(L"PART");
@@ -131,9 +138,9 @@ const std::vector<VisitCase>& cases() {
     return all;
 }
 
-class VisitProtocol : public ::testing::TestWithParam<std::size_t> {
+class VisitProtocol : public ::testing::TestWithParam<VisitCase> {
 protected:
-    const VisitCase& visit() const { return cases()[GetParam()]; }
+    const VisitCase& visit() const { return GetParam(); }
     void TearDown() override {
         EXPECT_TRUE(session.ledger().empty()) << session.ledger().report();
         EXPECT_TRUE(session.ledger().violations().empty()) << session.ledger().report();
@@ -194,29 +201,21 @@ TEST_P(VisitProtocol, AnUnknownOwnerIsRefused) {
     EXPECT_TRUE(p.seen.empty());
 }
 
-std::string visitName(const ::testing::TestParamInfo<std::size_t>& info) {
-    return cases()[info.param].name;
+std::string visitName(const ::testing::TestParamInfo<VisitCase>& info) {
+    return info.param.name;
 }
 
-std::vector<std::size_t> allVisits() {
-    std::vector<std::size_t> indices;
-    for (std::size_t i = 0; i < cases().size(); ++i) {
-        indices.push_back(i);
-    }
-    return indices;
-}
-
-std::vector<std::size_t> filteredVisits() {
-    std::vector<std::size_t> indices;
-    for (std::size_t i = 0; i < cases().size(); ++i) {
-        if (cases()[i].hasFilter) {
-            indices.push_back(i);
+std::vector<VisitCase> filteredVisits() {
+    std::vector<VisitCase> filtered;
+    for (const VisitCase& c : cases()) {
+        if (c.hasFilter) {
+            filtered.push_back(c);
         }
     }
-    return indices;
+    return filtered;
 }
 
-INSTANTIATE_TEST_SUITE_P(Host, VisitProtocol, ::testing::ValuesIn(allVisits()), visitName);
+INSTANTIATE_TEST_SUITE_P(Host, VisitProtocol, ::testing::ValuesIn(cases()), visitName);
 INSTANTIATE_TEST_SUITE_P(Host, FilteredVisitProtocol, ::testing::ValuesIn(filteredVisits()),
                          visitName);
 

@@ -1,8 +1,10 @@
 #include "CommandLine.h"
+#include "PrintedValue.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <string>
 
 using Platform::programCandidates;
 using Platform::splitCommandLine;
@@ -10,14 +12,17 @@ using Platform::splitCommandLine;
 namespace {
 
 struct SplitCase {
+    const char* name;
     const wchar_t* line;
     std::vector<std::wstring> args;
 };
 
 void PrintTo(const SplitCase& c, std::ostream* os) {
-    for (const wchar_t* p = c.line; *p != L'\0'; ++p) {
-        *os << static_cast<char>(*p < 128 ? *p : '?');
-    }
+    *os << c.name << ": " << PrintedValue::text(c.line) << " -> " << PrintedValue::texts(c.args);
+}
+
+template <class Case> std::string caseName(const testing::TestParamInfo<Case>& info) {
+    return info.param.name;
 }
 
 class SplitCommandLine : public testing::TestWithParam<SplitCase> {};
@@ -30,38 +35,55 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SplitCommandLine,
     testing::Values(
         // The command line of the export run.
-        SplitCase{LR"("C:\Program Files\Tarvelo\Tarvelo.exe" "C:\work\a b.tvl" -d)",
+        SplitCase{"ExportRunLine",
+                  LR"("C:\Program Files\Tarvelo\Tarvelo.exe" "C:\work\a b.tvl" -d)",
                   {LR"(C:\Program Files\Tarvelo\Tarvelo.exe)", LR"(C:\work\a b.tvl)", L"-d"}},
-        SplitCase{LR"("C:\Tarvelo\\Tarvelo.exe" "C:\w\x.tvl")",
+        SplitCase{"DoubledBackslashInTheProgram",
+                  LR"("C:\Tarvelo\\Tarvelo.exe" "C:\w\x.tvl")",
                   {LR"(C:\Tarvelo\\Tarvelo.exe)", LR"(C:\w\x.tvl)"}},
-        SplitCase{L"prog a b", {L"prog", L"a", L"b"}},
-        SplitCase{L"prog \t \"a b\"\t c ", {L"prog", L"a b", L"c"}}, SplitCase{L"", {L""}},
-        SplitCase{L"prog", {L"prog"}}, SplitCase{L"prog ", {L"prog"}},
+        SplitCase{"PlainWords", L"prog a b", {L"prog", L"a", L"b"}},
+        SplitCase{"BlanksAndTabsSeparate", L"prog \t \"a b\"\t c ", {L"prog", L"a b", L"c"}},
+        SplitCase{"EmptyLine", L"", {L""}}, SplitCase{"ProgramOnly", L"prog", {L"prog"}},
+        SplitCase{"ProgramAndABlank", L"prog ", {L"prog"}},
         // Program name: quotes only group, backslashes are plain.
-        SplitCase{LR"("C:\dir\" x)", {LR"(C:\dir\)", L"x"}},
-        SplitCase{LR"("a b"c\d e)", {LR"(a bc\d)", L"e"}},
-        SplitCase{LR"(a"b c"d e)", {L"ab cd", L"e"}},
+        SplitCase{"ProgramBackslashBeforeAQuote", LR"("C:\dir\" x)", {LR"(C:\dir\)", L"x"}},
+        SplitCase{"ProgramQuotesOnlyGroup", LR"("a b"c\d e)", {LR"(a bc\d)", L"e"}},
+        SplitCase{"ProgramQuotesInsideTheWord", LR"(a"b c"d e)", {L"ab cd", L"e"}},
         // Arguments: backslashes count only before a quote.
-        SplitCase{LR"(prog a\\b)", {L"prog", LR"(a\\b)"}},
-        SplitCase{LR"(prog a\"b)", {L"prog", L"a\"b"}},
-        SplitCase{LR"(prog a\\"b c")", {L"prog", LR"(a\b c)"}},
-        SplitCase{LR"(prog a\\\"b)", {L"prog", LR"(a\"b)"}},
-        SplitCase{LR"(prog "C:\dir\\" x)", {L"prog", LR"(C:\dir\)", L"x"}},
-        SplitCase{LR"(prog "C:\dir\" x)", {L"prog", LR"(C:\dir" x)"}},
-        SplitCase{LR"(prog \\\\)", {L"prog", LR"(\\\\)"}},
+        SplitCase{"ArgumentBackslashesWithoutAQuote", LR"(prog a\\b)", {L"prog", LR"(a\\b)"}},
+        SplitCase{"ArgumentEscapedQuote", LR"(prog a\"b)", {L"prog", L"a\"b"}},
+        SplitCase{
+            "ArgumentTwoBackslashesBeforeAQuote", LR"(prog a\\"b c")", {L"prog", LR"(a\b c)"}},
+        SplitCase{"ArgumentThreeBackslashesBeforeAQuote", LR"(prog a\\\"b)", {L"prog", LR"(a\"b)"}},
+        SplitCase{"QuotedFolderEndingInTwoBackslashes",
+                  LR"(prog "C:\dir\\" x)",
+                  {L"prog", LR"(C:\dir\)", L"x"}},
+        SplitCase{"QuotedFolderEndingInAnEscapedQuote",
+                  LR"(prog "C:\dir\" x)",
+                  {L"prog", LR"(C:\dir" x)"}},
+        SplitCase{"BackslashesAtTheEnd", LR"(prog \\\\)", {L"prog", LR"(\\\\)"}},
         // Quotes: empty arguments, doubled quotes, unclosed quotes, quotes inside a word.
-        SplitCase{L"prog \"\"", {L"prog", L""}}, SplitCase{L"prog \"\" \"\"", {L"prog", L"", L""}},
-        SplitCase{L"prog \"a\"\"b\"", {L"prog", L"a\"b"}},
-        SplitCase{L"prog \"a\"\"\"b\" c\"", {L"prog", L"a\"b c"}},
-        SplitCase{L"prog a\"\"b", {L"prog", L"ab"}}, SplitCase{L"prog \"a b", {L"prog", L"a b"}},
-        SplitCase{L"prog \"a\"b\"c d\"", {L"prog", L"abc d"}},
-        SplitCase{L"prog a\"b c\"d", {L"prog", L"ab cd"}},
-        SplitCase{L"prog \u00E9 \"\u00FC x\"", {L"prog", L"\u00E9", L"\u00FC x"}}));
+        SplitCase{"EmptyArgument", L"prog \"\"", {L"prog", L""}},
+        SplitCase{"TwoEmptyArguments", L"prog \"\" \"\"", {L"prog", L"", L""}},
+        SplitCase{"DoubledQuoteInQuotes", L"prog \"a\"\"b\"", {L"prog", L"a\"b"}},
+        SplitCase{"DoubledQuoteThenQuotedText", L"prog \"a\"\"\"b\" c\"", {L"prog", L"a\"b c"}},
+        SplitCase{"EmptyQuotesInsideAWord", L"prog a\"\"b", {L"prog", L"ab"}},
+        SplitCase{"UnclosedQuote", L"prog \"a b", {L"prog", L"a b"}},
+        SplitCase{"QuotedPartsJoin", L"prog \"a\"b\"c d\"", {L"prog", L"abc d"}},
+        SplitCase{"QuotedBlankInsideAWord", L"prog a\"b c\"d", {L"prog", L"ab cd"}},
+        SplitCase{"OutsideAscii", L"prog \u00E9 \"\u00FC x\"", {L"prog", L"\u00E9", L"\u00FC x"}}),
+    caseName<SplitCase>);
 
 struct CandidateCase {
+    const char* name;
     const wchar_t* program;
     std::vector<std::wstring> paths;
 };
+
+void PrintTo(const CandidateCase& c, std::ostream* os) {
+    *os << c.name << ": " << PrintedValue::text(c.program) << " -> "
+        << PrintedValue::texts(c.paths);
+}
 
 class ProgramCandidates : public testing::TestWithParam<CandidateCase> {};
 
@@ -71,15 +93,21 @@ TEST_P(ProgramCandidates, MapWindowsPathsToLocalOnes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProgramCandidates,
-    testing::Values(CandidateCase{LR"(C:\dir\Tarvelo.exe)", {L"/dir/Tarvelo.exe", L"/dir/Tarvelo"}},
-                    CandidateCase{LR"(/opt/tarvelo\Tarvelo.exe)",
-                                  {L"/opt/tarvelo/Tarvelo.exe", L"/opt/tarvelo/Tarvelo"}},
-                    CandidateCase{LR"(/opt/tarvelo/\Tarvelo.EXE)",
-                                  {L"/opt/tarvelo//Tarvelo.EXE", L"/opt/tarvelo//Tarvelo"}},
-                    CandidateCase{L"/usr/bin/tool", {L"/usr/bin/tool", L"/usr/bin/tool.exe"}},
-                    CandidateCase{LR"(bin\tool)", {L"bin/tool", L"bin/tool.exe"}},
-                    CandidateCase{L"d:x.exe", {L"x.exe", L"x"}},
-                    CandidateCase{L".exe", {L".exe", L".exe.exe"}}, CandidateCase{L"C:", {}},
-                    CandidateCase{L"", {}}));
+    testing::Values(
+        CandidateCase{"DriveAndBackslashes",
+                      LR"(C:\dir\Tarvelo.exe)",
+                      {L"/dir/Tarvelo.exe", L"/dir/Tarvelo"}},
+        CandidateCase{"BackslashBeforeTheName",
+                      LR"(/opt/tarvelo\Tarvelo.exe)",
+                      {L"/opt/tarvelo/Tarvelo.exe", L"/opt/tarvelo/Tarvelo"}},
+        CandidateCase{"SlashAndBackslashUpperCaseExe",
+                      LR"(/opt/tarvelo/\Tarvelo.EXE)",
+                      {L"/opt/tarvelo//Tarvelo.EXE", L"/opt/tarvelo//Tarvelo"}},
+        CandidateCase{"WithoutExe", L"/usr/bin/tool", {L"/usr/bin/tool", L"/usr/bin/tool.exe"}},
+        CandidateCase{"RelativeWithoutExe", LR"(bin\tool)", {L"bin/tool", L"bin/tool.exe"}},
+        CandidateCase{"DriveRelative", L"d:x.exe", {L"x.exe", L"x"}},
+        CandidateCase{"OnlyExe", L".exe", {L".exe", L".exe.exe"}},
+        CandidateCase{"OnlyADrive", L"C:", {}}, CandidateCase{"Empty", L"", {}}),
+    caseName<CandidateCase>);
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "MessageFile.h"
 #include "NarrowText.h"
 #include "PluginSessionTest.h"
+#include "PrintedValue.h"
 #include "ProToolkitRuntime.h"
 #include "RecorderProgram.h"
 #include "TvlReader.h"
@@ -820,56 +821,111 @@ TEST_F(ExportRunTest, AFileThatAppearsBeforeTheWriteIsLeftAndTheNextNameTaken) {
     EXPECT_TRUE(fs::equivalent(fs::path(args[0]), file("PART_1.tvl")));
 }
 
-// Names that would leave the working directory, add arguments to the command line or carry
-// control characters are refused before anything is written or started.
-TEST_F(ExportRunTest, AModelNameThatIsNoPlainFileNameIsRefused) {
+// --- Model names refused before anything is written or started: names that are no plain file
+// name (they would leave the working directory, add arguments to the command line or carry
+// control characters), names that the narrow text cannot hold exactly (no file under a best fit
+// or under question marks), and names that Windows keeps for devices or that name a stream of
+// another file, judged as the runtime narrows them. The user sees "ExportTvlFailed".
+
+enum class Refusal {
+    NoPlainFileName,
+    NoExactNarrowForm,
+    DeviceOrStream,
+};
+
+struct RefusedNameCase {
+    const char* name;
+    const wchar_t* model;
+    Refusal refusal;
+};
+
+void PrintTo(const RefusedNameCase& c, std::ostream* os) {
+    static const char* const refusals[] = {"no plain file name", "no exact narrow form",
+                                           "a device or a stream"};
+    *os << c.name << ": model " << PrintedValue::text(c.model) << ", "
+        << refusals[static_cast<int>(c.refusal)];
+}
+
+const std::vector<RefusedNameCase> kRefusedNames = {
+    {"UpTwoFolders", L"../../X", Refusal::NoPlainFileName},
+    {"UpTwoFoldersWithBackslashes", L"..\\..\\X", Refusal::NoPlainFileName},
+    {"IntoASubfolder", L"sub/X", Refusal::NoPlainFileName},
+    {"QuotesAroundAnOption", L"Q\" -d \"Z", Refusal::NoPlainFileName},
+    {"Dot", L".", Refusal::NoPlainFileName},
+    {"TwoDots", L"..", Refusal::NoPlainFileName},
+    {"Tab", L"TAB\tX", Refusal::NoPlainFileName},
+    {"LineFeed", L"NL\nX", Refusal::NoPlainFileName},
+    {"Delete", L"DEL\x7fX", Refusal::NoPlainFileName},
+#ifndef _WIN32
+    {"C1Control", L"C1\u0085X", Refusal::NoPlainFileName}, // not in the Windows code page
+#endif
+    {"LoneSurrogate", L"GEAR\xD800", Refusal::NoExactNarrowForm},
+#ifdef _WIN32
+    // Outside code page 1252.
+    {"GreekBestFit", L"GEAR_\u03A9", Refusal::NoExactNarrowForm}, // GEAR_Ω: best fit O
+    {"Cyrillic", L"\u0428\u0415\u0421\u0422\u0415\u0420\u041D\u042F",
+     Refusal::NoExactNarrowForm},                         // ШЕСТЕРНЯ
+    {"Cjk", L"\u6B6F\u8ECA", Refusal::NoExactNarrowForm}, // 歯車
+#endif
+    {"Nul", L"NUL", Refusal::DeviceOrStream},
+    {"NulInLowerCase", L"nul", Refusal::DeviceOrStream},
+    {"NulWithAnExtension", L"NUL.x", Refusal::DeviceOrStream},
+    {"NulAndABlank", L"NUL ", Refusal::DeviceOrStream},
+    {"NulAndADot", L"NUL.", Refusal::DeviceOrStream},
+    {"Con", L"CON", Refusal::DeviceOrStream},
+    {"Com1InLowerCase", L"com1", Refusal::DeviceOrStream},
+    {"LptSuperscriptOne", L"LPT\u00b9", Refusal::DeviceOrStream},
+    {"ConoutDollar", L"CONOUT$", Refusal::DeviceOrStream},
+    {"ClockDollar", L"CLOCK$", Refusal::DeviceOrStream},
+    {"Stream", L"A:B", Refusal::DeviceOrStream},
+    // Greek, Cyrillic and CJK after the device name.
+    {"AuxWithACjkExtension", L"AUX.\u90e8\u54c1", Refusal::DeviceOrStream},
+    {"ConWithAGreekExtension", L"CON.\u03a9\u03bc\u03ad\u03b3\u03b1", Refusal::DeviceOrStream},
+    {"PrnWithACyrillicExtension", L"PRN.\u041a\u0438\u0440\u0438\u043b\u043b",
+     Refusal::DeviceOrStream},
+#ifdef _WIN32
+    // Outside code page 1252: the best fit narrows them to a device name or a colon.
+    {"FullwidthNul", L"\uff2e\uff35\uff2c", Refusal::DeviceOrStream},
+    {"ComSuperscriptFour", L"COM\u2074", Refusal::DeviceOrStream},
+    {"FullwidthCom1", L"\uff23\uff2f\uff2d\uff11", Refusal::DeviceOrStream},
+    {"NulAndAnIdeographicSpace", L"NUL\u3000", Refusal::DeviceOrStream},
+    {"FullwidthColon", L"A\uff1aB", Refusal::DeviceOrStream},
+#endif
+};
+
+class ExportRunRefusedName : public ExportRunTest,
+                             public testing::WithParamInterface<RefusedNameCase> {};
+
+// The working directory lies two folders down, so that a name leading up stays in the test's
+// folder; the installed stand-in application records any start beside itself; "DeleteTvl" is
+// cleared, so that a file written would stay.
+TEST_P(ExportRunRefusedName, WritesNothingStartsNothingAndKeepsTheDialogOpen) {
+    const RefusedNameCase& c = GetParam();
+#ifdef _WIN32
+    ASSERT_EQ(GetACP(), 1252u) << "the names are narrowed in code page 1252";
+#endif
     session.recordCalls();
-    install();
+    const fs::path installDir = install(work / "install", RecorderProgram::kCommandRecorder);
     const fs::path deep = work / "a" / "b";
     fs::create_directories(deep);
     session.workingDirectory = deep.wstring();
-    std::vector<std::wstring> names = {L"../../X", L"..\\..\\X", L"sub/X", L"Q\" -d \"Z", L".",
-                                       L"..",      L"TAB\tX",    L"NL\nX", L"DEL\x7fX"};
-#ifndef _WIN32
-    names.push_back(L"C1\u0085X"); // no such character in the Windows code page
-#endif
-    for (const std::wstring& name : names) {
-        SCOPED_TRACE(Hostsim::toUtf8(name));
-        session.setCurrent(&HostTest::addBoxPart(session, name));
-        session.transcript().clear();
-        RunResult r = run();
-        EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
-        EXPECT_FALSE(r.closedByExport);
-    }
+    session.setCurrent(&HostTest::addBoxPart(session, c.model));
+    RunResult r = run("toggle DeleteTvl\n");
+
+    EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
+    EXPECT_EQ(r.dialogs, 0u);
+    EXPECT_FALSE(r.closedByExport);
     EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
     EXPECT_TRUE(tvlFilesAnywhere().empty());
+    EXPECT_EQ(namesIn(work.path()), (std::vector<fs::path>{"a", "install"}));
+    EXPECT_TRUE(fs::is_empty(deep));
+    EXPECT_EQ(namesIn(installDir), std::vector<fs::path>{kViewer});
 }
 
-// A model name that the narrow text cannot hold exactly is refused before anything is written,
-// like any other name without an exact narrow form: no file under a best fit or under question
-// marks, and no start.
-TEST_F(ExportRunTest, AModelNameWithoutExactNarrowFormIsRefused) {
-    session.recordCalls();
-    install();
-    std::vector<std::wstring> names = {L"GEAR\xD800"}; // a lone surrogate
-#ifdef _WIN32
-    ASSERT_EQ(GetACP(), 1252u) << "the names below lie outside code page 1252";
-    names.push_back(L"GEAR_\u03A9");                                      // GEAR_Ω: best fit O
-    names.push_back(L"\u0428\u0415\u0421\u0422\u0415\u0420\u041D\u042F"); // ШЕСТЕРНЯ
-    names.push_back(L"\u6B6F\u8ECA");                                     // 歯車
-#endif
-    for (const std::wstring& name : names) {
-        SCOPED_TRACE(Hostsim::toUtf8(name));
-        session.setCurrent(&HostTest::addBoxPart(session, name));
-        session.transcript().clear();
-        RunResult r = run("toggle DeleteTvl\n");
-        EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
-        EXPECT_EQ(r.dialogs, 0u);
-        EXPECT_FALSE(r.closedByExport);
-    }
-    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
-    EXPECT_TRUE(tvlFilesAnywhere().empty());
-}
+INSTANTIATE_TEST_SUITE_P(Cases, ExportRunRefusedName, testing::ValuesIn(kRefusedNames),
+                         [](const testing::TestParamInfo<RefusedNameCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // Text outside ASCII, with characters of the Windows code page beyond Latin-1, in the C locale:
 // no conversion may lean on the locale.
@@ -1020,45 +1076,6 @@ TEST(ExportRunPieces, NamesThatWindowsKeepsForDevicesAndStreams) {
     for (const std::wstring& name : narrowedOnWindows) {
         EXPECT_EQ(judged(name), narrowedReserved) << Hostsim::toUtf8(name);
     }
-}
-
-// A model named like a device or a stream is refused before any name is tried: the user sees
-// "ExportTvlFailed", nothing is written anywhere and nothing is started.
-TEST_F(ExportRunTest, ADeviceOrStreamNameIsRefusedBeforeAnythingIsWritten) {
-    session.recordCalls();
-    const fs::path installDir = install(work / "install", RecorderProgram::kCommandRecorder);
-    std::vector<std::wstring> names = {L"NUL",
-                                       L"nul",
-                                       L"NUL.x",
-                                       L"NUL ",
-                                       L"NUL.",
-                                       L"CON",
-                                       L"com1",
-                                       L"LPT\u00b9",
-                                       L"CONOUT$",
-                                       L"CLOCK$",
-                                       L"A:B",
-                                       L"AUX.\u90e8\u54c1",
-                                       L"CON.\u03a9\u03bc\u03ad\u03b3\u03b1",
-                                       L"PRN.\u041a\u0438\u0440\u0438\u043b\u043b"};
-#ifdef _WIN32
-    for (const wchar_t* name : {L"\uff2e\uff35\uff2c", L"COM\u2074", L"\uff23\uff2f\uff2d\uff11",
-                                L"NUL\u3000", L"A\uff1aB"}) {
-        names.push_back(name);
-    }
-#endif
-    for (const std::wstring& name : names) {
-        SCOPED_TRACE(Hostsim::toUtf8(name));
-        session.setCurrent(&HostTest::addBoxPart(session, name));
-        session.transcript().clear();
-        RunResult r = run("toggle DeleteTvl\n");
-        EXPECT_EQ(r.areaKeys, Keys{"ExportTvlFailed"});
-        EXPECT_EQ(r.dialogs, 0u);
-        EXPECT_FALSE(r.closedByExport);
-    }
-    EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
-    EXPECT_EQ(namesIn(work.path()), std::vector<fs::path>{"install"});
-    EXPECT_EQ(namesIn(installDir), std::vector<fs::path>{kViewer});
 }
 
 // Names that only look like devices are plain files. Off Windows this holds for look-alikes

@@ -1,8 +1,10 @@
 // showMessage and showMessageDialog through the stand-in host.
 #include "Messages.h"
 #include "HostTestSupport.h"
+#include "PrintedValue.h"
 
 #include <fstream>
+#include <ostream>
 
 namespace {
 
@@ -98,6 +100,12 @@ struct FailingStep {
     bool dialogShown;
     std::vector<std::string> calls;
 };
+
+void PrintTo(const FailingStep& c, std::ostream* os) {
+    *os << c.name << ": call " << c.call << " of " << c.function << " fails with " << c.status
+        << " -> dialog " << (c.dialogShown ? "shown" : "not shown") << ", calls "
+        << PrintedValue::texts(c.calls);
+}
 
 class ShowMessageDialogFailure : public HostTest::HostSessionTest,
                                  public ::testing::WithParamInterface<FailingStep> {};

@@ -1,4 +1,5 @@
 #include "OptionsPersistency.h"
+#include "PrintedValue.h"
 #include "RegistrySandbox.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <ostream>
+#include <string>
 
 using Velmora::OptionsPersistency;
 
@@ -29,8 +31,41 @@ struct LoadCase {
     double angleControl;
 };
 
+std::string typeName(DWORD type) {
+    switch (type) {
+    case REG_SZ:
+        return "REG_SZ";
+    case REG_EXPAND_SZ:
+        return "REG_EXPAND_SZ";
+    case REG_MULTI_SZ:
+        return "REG_MULTI_SZ";
+    case REG_DWORD:
+        return "REG_DWORD";
+    case REG_QWORD:
+        return "REG_QWORD";
+    case REG_BINARY:
+        return "REG_BINARY";
+    default:
+        return "type " + std::to_string(type);
+    }
+}
+
 void PrintTo(const LoadCase& c, std::ostream* os) {
-    *os << c.label;
+    *os << c.label << ": " << (c.keyExists ? "key" : "no key") << ", stored "
+        << PrintedValue::list(c.stored,
+                              [](const Stored& value) {
+                                  return PrintedValue::text(value.name) + " " +
+                                         typeName(value.type) + " [" +
+                                         PrintedValue::hex(value.data) + "]";
+                              })
+        << " -> CTI " << PrintedValue::text(c.cti) << ", attributes "
+        << PrintedValue::list(c.attributes,
+                              [](const ImportAttribute& attribute) {
+                                  return PrintedValue::text(attribute.name) + " " +
+                                         std::to_string(attribute.type);
+                              })
+        << ", chord height " << PrintedValue::number(c.chordHeight) << ", angle control "
+        << PrintedValue::number(c.angleControl);
 }
 
 const std::wstring kDefaultName = L"COMPARATIVE_TRACKING_INDEX";
@@ -337,9 +372,15 @@ TEST_F(SaveOptions, WhatIsSavedLoadsBackAndSavesAgainUnchanged) {
 }
 
 struct ThousandthsCase {
+    const char* name;
     double value;
     std::optional<std::vector<unsigned char>> stored; // none: the stored value stays
 };
+
+void PrintTo(const ThousandthsCase& c, std::ostream* os) {
+    *os << c.name << ": " << PrintedValue::number(c.value) << " -> "
+        << (c.stored ? "stored [" + PrintedValue::hex(*c.stored) + "]" : "the stored value stays");
+}
 
 class SaveThousandths : public testing::TestWithParam<ThousandthsCase> {
 protected:
@@ -356,18 +397,23 @@ TEST_P(SaveThousandths, StoresTheNearestFaithfulCount) {
               (RawValue{REG_DWORD, GetParam().stored.value_or(before)}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, SaveThousandths,
-                         testing::Values(ThousandthsCase{0.03, {{0x1E, 0x00, 0x00, 0x00}}},
-                                         ThousandthsCase{0.0305, {{0x1E, 0x00, 0x00, 0x00}}},
-                                         ThousandthsCase{0.0009, {{0x00, 0x00, 0x00, 0x00}}},
-                                         ThousandthsCase{-1.5, {{0x00, 0x00, 0x00, 0x00}}},
-                                         ThousandthsCase{-std::numeric_limits<double>::infinity(),
-                                                         {{0x00, 0x00, 0x00, 0x00}}},
-                                         ThousandthsCase{4294967.295, {{0xFF, 0xFF, 0xFF, 0xFF}}},
-                                         ThousandthsCase{5.0e6, {{0xFF, 0xFF, 0xFF, 0xFF}}},
-                                         ThousandthsCase{std::numeric_limits<double>::infinity(),
-                                                         {{0xFF, 0xFF, 0xFF, 0xFF}}},
-                                         ThousandthsCase{std::nan(""), std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, SaveThousandths,
+    testing::Values(
+        ThousandthsCase{"ThirtyThousandths", 0.03, {{0x1E, 0x00, 0x00, 0x00}}},
+        ThousandthsCase{"ThirtyAndAHalfThousandths", 0.0305, {{0x1E, 0x00, 0x00, 0x00}}},
+        ThousandthsCase{"BelowOneThousandth", 0.0009, {{0x00, 0x00, 0x00, 0x00}}},
+        ThousandthsCase{"Negative", -1.5, {{0x00, 0x00, 0x00, 0x00}}},
+        ThousandthsCase{
+            "MinusInfinity", -std::numeric_limits<double>::infinity(), {{0x00, 0x00, 0x00, 0x00}}},
+        ThousandthsCase{"LargestCount", 4294967.295, {{0xFF, 0xFF, 0xFF, 0xFF}}},
+        ThousandthsCase{"BeyondTheLargestCount", 5.0e6, {{0xFF, 0xFF, 0xFF, 0xFF}}},
+        ThousandthsCase{
+            "Infinity", std::numeric_limits<double>::infinity(), {{0xFF, 0xFF, 0xFF, 0xFF}}},
+        ThousandthsCase{"NotANumber", std::nan(""), std::nullopt}),
+    [](const testing::TestParamInfo<ThousandthsCase>& info) {
+        return std::string(info.param.name);
+    });
 
 TEST(GlobalOptions, HoldTheDefaultsAndAreWhatGetOptionsReturns) {
     EXPECT_EQ(&getOptions(), &g_options);

@@ -3,10 +3,13 @@
 // at its own size.
 #include "ExportDialog.h"
 #include "PluginSessionTest.h"
+#include "PrintedValue.h"
 #include "TvlReader.h"
 
 #include <cmath>
+#include <ostream>
 #include <set>
+#include <string>
 
 namespace {
 
@@ -17,7 +20,7 @@ struct Box {
 };
 
 struct Case {
-    const char* label;
+    const char* name;
     const wchar_t* top;
     const wchar_t* sub;
     const wchar_t* part;
@@ -34,7 +37,7 @@ const Case kCases[] = {
     // Through SUB: 2.54 (a, b, c) cm -> (1 - 2.54 b, 2 + 2.54 a, 3 + 2.54 c) cm
     // -> (10 - 25.4 b, 20 + 25.4 a, 30 + 25.4 c) mm -> (110 - 25.4 b, -30 - 25.4 c, 70 + 25.4 a).
     // Directly: 25.4 (a, b, c) mm -> (100 + 25.4 a, -25.4 c, 50 + 25.4 b).
-    {"inch cube, centimetre sub-assembly, millimetre top",
+    {"InchCubeCentimetreSubAssemblyMillimetreTop",
      L"mm",
      L"cm",
      L"in",
@@ -45,19 +48,28 @@ const Case kCases[] = {
     // 50 + (20 + a) / 25.4) in = (2550 - b, -30 - c, 1290 + a) mm.
     // Directly: (a, b, c) / 25.4 in -> (100 + a / 25.4, -c / 25.4, 50 + b / 25.4) in
     // = (2540 + a, -c, 1270 + b) mm.
-    {"millimetre cube, centimetre sub-assembly, inch top",
+    {"MillimetreCubeCentimetreSubAssemblyInchTop",
      L"in",
      L"cm",
      L"mm",
      false,
      {{{2549, -31, 1290}, {2550, -30, 1291}}, {{2540, -1, 1270}, {2541, 0, 1271}}}},
-    {"inch cube as the current model",
-     L"mm",
-     L"cm",
-     L"in",
-     true,
-     {{{0, 0, 0}, {25.4, 25.4, 25.4}}}},
+    {"InchCubeAsTheCurrentModel", L"mm", L"cm", L"in", true, {{{0, 0, 0}, {25.4, 25.4, 25.4}}}},
 };
+
+std::string printed(const TvlRead::Point& p) {
+    return "(" + PrintedValue::number(p.x) + ", " + PrintedValue::number(p.y) + ", " +
+           PrintedValue::number(p.z) + ")";
+}
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name << ": units top " << PrintedValue::text(c.top) << ", sub-assembly "
+        << PrintedValue::text(c.sub) << ", part " << PrintedValue::text(c.part) << ", current "
+        << (c.partIsCurrent ? "CUBE" : "TOP") << " -> boxes "
+        << PrintedValue::list(c.expected, [](const Box& box) {
+               return printed(box.min) + " to " + printed(box.max);
+           });
+}
 
 class PlacementAcrossUnitsTest : public PluginTest::PluginSessionTest,
                                  public ::testing::WithParamInterface<Case> {
@@ -92,7 +104,7 @@ int cornerOf(const TvlRead::Point& p, const Box& box) {
 
 TEST_P(PlacementAcrossUnitsTest, EachComponentPutsTheCubeWhereTheSceneDoesAtItsOwnSize) {
     const Case& c = GetParam();
-    SCOPED_TRACE(c.label);
+    SCOPED_TRACE(c.name);
     const Matrix inSub{{{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {1, 2, 3, 1}}};
     const Matrix inTop{{{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}, {100, 0, 50, 1}}};
     Hostsim::Model& cube = session.addPart(L"CUBE").setUnit(c.part);
@@ -126,7 +138,7 @@ TEST_P(PlacementAcrossUnitsTest, EachComponentPutsTheCubeWhereTheSceneDoesAtItsO
 
 INSTANTIATE_TEST_SUITE_P(Units, PlacementAcrossUnitsTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Case>& info) {
-                             return std::to_string(info.index);
+                             return std::string(info.param.name);
                          });
 
 } // namespace
