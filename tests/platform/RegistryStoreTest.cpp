@@ -676,6 +676,16 @@ TEST_F(RegistryStore, FolderOrKeyFileOfAnotherUserIsRefusedAndLeftAlone) {
         EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size),
                   ERROR_ACCESS_DENIED);
         EXPECT_EQ(setDword(key, L"B", 2), ERROR_ACCESS_DENIED);
+        // Neither the key nor a new key below it is taken for one of ours.
+        HKEY made = nullptr;
+        DWORD disposition = 0;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"K", 0, nullptr, 0, KEY_READ, nullptr, &made,
+                                  &disposition),
+                  ERROR_ACCESS_DENIED);
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"K\\New", 0, nullptr, 0, KEY_WRITE, nullptr,
+                                  &made, &disposition),
+                  ERROR_ACCESS_DENIED);
+        EXPECT_FALSE(fs::exists(keyDir / "new"));
         // Not made private: the folder is not ours to change.
         EXPECT_EQ(modeOf(c.path), c.mode);
         EXPECT_EQ(temporariesIn(keyDir), std::vector<std::string>{});
