@@ -4,18 +4,15 @@
 #include "TvlFile.h"
 #include "TvlLayout.h"
 
+#include <cerrno>
 #include <ostream>
 #include <stdexcept>
 
 #ifdef _WIN32
-#include <cerrno>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
-#else
-#include <cerrno>
-#include <unistd.h>
 #endif
 
 namespace KorvaneGeometry {
@@ -50,15 +47,11 @@ Creation NewFileBuf::create(const std::filesystem::path& path) {
         return Creation::Created;
     }
 #else
-    // "x": the system creates the file only when nothing, not even a link, is at the path.
+    // "x": the system creates the file only when nothing, not even a link, is at the path, and
+    // what it creates is a regular file: a device or a pipe at the path makes the path taken.
     file_ = std::fopen(path.c_str(), "wbx");
     if (file_ == nullptr) {
         return errno == EEXIST ? Creation::Taken : Creation::Failed;
-    }
-    if (!diskFileIdentity(::fileno(file_))) {
-        std::fclose(file_);
-        file_ = nullptr;
-        return Creation::NotAFile;
     }
     held_ = HeldFile::of(::fileno(file_));
 #endif

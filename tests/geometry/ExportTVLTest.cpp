@@ -15,6 +15,7 @@
 #ifndef _WIN32
 #include "FileSizeLimit.h"
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #else
 #include <fcntl.h>
@@ -186,6 +187,26 @@ TEST_F(ExportTVLTest, ALinkTakesThePathWhereverItLeads) {
         EXPECT_EQ(fs::read_symlink(dir / name), target);
     }
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "elsewhere.tvl")));
+}
+
+// A pipe at the path takes it as a file does: creating is refused at once, before anything is
+// opened (opening a pipe to write would wait for a reader), so nothing but a new regular file is
+// ever written.
+TEST_F(ExportTVLTest, APipeAtThePathIsLeftUntouched) {
+    const fs::path path = dir / "pipe.tvl";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    {
+        detail::NewFileBuf file;
+        EXPECT_EQ(file.create(path), detail::Creation::Taken);
+        EXPECT_FALSE(file.isOpen());
+        EXPECT_FALSE(file.held().held());
+    }
+    CAD_Assembly model;
+    TvlTest::buildWorkedExample(model);
+    TvlFileState state = TvlFileState::Complete;
+    EXPECT_NO_THROW(ExportTVL(model, path, state));
+    EXPECT_EQ(state, TvlFileState::Untouched);
+    EXPECT_EQ(fs::symlink_status(path).type(), fs::file_type::fifo);
 }
 
 // The disk fills up while the last block goes out: the failure names the whole assembly, and the
