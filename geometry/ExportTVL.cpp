@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <ostream>
 #include <stdexcept>
+#include <utility>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -18,6 +19,14 @@
 namespace KorvaneGeometry {
 
 namespace detail {
+
+namespace {
+std::function<void()> g_beforeRemoval;
+} // namespace
+
+void setBeforeRemovalForTesting(std::function<void()> hook) {
+    g_beforeRemoval = std::move(hook);
+}
 
 NewFileBuf::~NewFileBuf() {
     if (file_ != nullptr) {
@@ -142,6 +151,9 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path, 
         // The one runtime error of the writer comes from a model it cannot write at all:
         // what was written of it is of no use to anyone.
         file.close();
+        if (detail::g_beforeRemoval) {
+            detail::g_beforeRemoval();
+        }
         if (state == TvlFileState::Created && created.removeAt(path)) {
             state = TvlFileState::Removed;
         }

@@ -310,6 +310,7 @@ TEST_F(ExportTVLTest, TheWriteHoldsTheFileItCreated) {
     EXPECT_NE(identityAt(dir / "other.tvl"), created.identity());
     EXPECT_FALSE(created.removeAt(dir / "other.tvl"));
     EXPECT_TRUE(created.removeAt(path));
+    EXPECT_FALSE(created.held());
     EXPECT_FALSE(fs::exists(path));
     EXPECT_FALSE(created.removeAt(path));
     EXPECT_EQ(readText(dir / "other.tvl"), "someone else's");
@@ -418,7 +419,25 @@ TEST_F(ExportTVLTest, AModelWithNothingToWriteRemovesOnlyItsOwnFile) {
     HeldFile created;
     ExportTVL(empty, dir / "EMPTY.tvl", state, created);
     EXPECT_EQ(state, TvlFileState::Removed);
+    EXPECT_FALSE(created.held());
     EXPECT_TRUE(fs::is_empty(dir.path()));
+
+    // Its file moved aside and another put at the path before the removal: the other stays,
+    // and so does the write's own file, still held and reported as created.
+    const fs::path path = dir / "EMPTY.tvl";
+    const fs::path aside = dir / "aside.tvl";
+    detail::setBeforeRemovalForTesting([&] {
+        fs::rename(path, aside);
+        writeText(path, "someone else's");
+    });
+    ExportTVL(empty, path, state, created);
+    detail::setBeforeRemovalForTesting({});
+    EXPECT_EQ(state, TvlFileState::Created);
+    EXPECT_EQ(readText(path), "someone else's");
+    ASSERT_TRUE(created.held());
+    EXPECT_EQ(identityAt(aside), created.identity());
+    EXPECT_TRUE(created.removeAt(aside));
+    EXPECT_EQ(readText(path), "someone else's");
 }
 
 TEST_F(ExportTVLTest, OnlyARegularDiskFileHasAnIdentity) {
