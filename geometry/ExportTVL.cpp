@@ -4,23 +4,29 @@
 #include "TvlFile.h"
 #include "TvlLayout.h"
 
+#include <cerrno>
 #include <ostream>
 #include <stdexcept>
+#include <utility>
 
 #ifdef _WIN32
-#include <cerrno>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
-#else
-#include <cerrno>
-#include <unistd.h>
 #endif
 
 namespace KorvaneGeometry {
 
 namespace detail {
+
+namespace {
+std::function<void()> g_beforeRemoval;
+} // namespace
+
+void setBeforeRemovalForTesting(std::function<void()> hook) {
+    g_beforeRemoval = std::move(hook);
+}
 
 NewFileBuf::~NewFileBuf() {
     if (file_ != nullptr) {
@@ -50,15 +56,11 @@ Creation NewFileBuf::create(const std::filesystem::path& path) {
         return Creation::Created;
     }
 #else
-    // "x": the system creates the file only when nothing, not even a link, is at the path.
+    // "x": the system creates the file only when nothing, not even a link, is at the path, and
+    // what it creates is a regular file: a device or a pipe at the path makes the path taken.
     file_ = std::fopen(path.c_str(), "wbx");
     if (file_ == nullptr) {
         return errno == EEXIST ? Creation::Taken : Creation::Failed;
-    }
-    if (!diskFileIdentity(::fileno(file_))) {
-        std::fclose(file_);
-        file_ = nullptr;
-        return Creation::NotAFile;
     }
     held_ = HeldFile::of(::fileno(file_));
 #endif
@@ -149,6 +151,9 @@ void ExportTVL(const CAD_Assembly& assembly, const std::filesystem::path& path, 
         // The one runtime error of the writer comes from a model it cannot write at all:
         // what was written of it is of no use to anyone.
         file.close();
+        if (detail::g_beforeRemoval) {
+            detail::g_beforeRemoval();
+        }
         if (state == TvlFileState::Created && created.removeAt(path)) {
             state = TvlFileState::Removed;
         }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <streambuf>
 
 namespace KorvaneGeometry::detail {
@@ -60,5 +61,10 @@ private:
 // at the end) throws the writer's exception for the whole assembly instead of passing for a
 // complete file.
 void finishFile(BlockWriteBuf& block, NewFileBuf& file);
+
+// Tests only: called when a model that cannot be written at all has failed and its file is
+// closed, just before that file is removed, so that a test can put something in its place. An
+// empty function removes the hook.
+void setBeforeRemovalForTesting(std::function<void()> hook);
 
 } // namespace KorvaneGeometry::detail

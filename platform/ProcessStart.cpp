@@ -10,6 +10,7 @@
 #include "Utf8.h"
 #include "Win32Api.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <mutex>
@@ -20,6 +21,7 @@
 
 #include <fcntl.h>
 #include <linux/close_range.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,10 +101,39 @@ void report(int fd, int kind, int value) {
     }
 }
 
+// No descriptor lies above the system's default ceiling on open files (fs.nr_open) unless an
+// administrator raised it; the closing by hand stops there.
+constexpr rlim_t kDescriptorCeiling = rlim_t{1} << 20;
+
+// The bound below which the descriptors to close by hand lie, when close_range is refused: the
+// hard limit on open files, above which the soft limit that numbers new descriptors cannot be
+// raised, and no more than the ceiling. Worked out before the fork.
+int descriptorBound() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_max == RLIM_INFINITY) {
+        return static_cast<int>(kDescriptorCeiling);
+    }
+    return static_cast<int>(std::min(limit.rlim_max, kDescriptorCeiling));
+}
+
+// Leaves the program only the standard three descriptors and the report pipe (which closes on
+// exec). close_range is missing before Linux 5.11 or may be refused by a filter: the descriptors
+// are then closed one by one.
+void closeInherited(int reportFd, int bound) {
+    if (::close_range(3, ~0u, CLOSE_RANGE_CLOEXEC) == 0) {
+        return;
+    }
+    for (int fd = 3; fd < bound; ++fd) {
+        if (fd != reportFd) {
+            ::close(fd);
+        }
+    }
+}
+
 // Runs in the program's process: a clean signal state, no inherited descriptors beyond the
 // standard three (unless asked), then each candidate path until one can be executed.
 [[noreturn]] void execProgram(int reportFd, std::vector<std::vector<char*>>& argvs,
-                              const char* directory, bool inheritHandles) {
+                              const char* directory, bool inheritHandles, int closeBelow) {
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -112,7 +143,7 @@ void report(int fd, int kind, int value) {
         sigaction(sig, &defaults, nullptr);
     }
     if (!inheritHandles) {
-        ::close_range(3, ~0u, CLOSE_RANGE_CLOEXEC);
+        closeInherited(reportFd, closeBelow);
     }
     if (directory != nullptr && ::chdir(directory) != 0) {
         report(reportFd, kExecFailed, errno);
@@ -189,7 +220,7 @@ std::vector<std::vector<char*>> argumentVectors(StartRequest& request) {
 // Runs in the intermediate process: forks the program and exits at once, after saying on the
 // pipe which process it started or why it could not.
 [[noreturn]] void runIntermediate(const int fds[2], std::vector<std::vector<char*>>& argvs,
-                                  const char* directory, bool inheritHandles) {
+                                  const char* directory, bool inheritHandles, int closeBelow) {
     ::close(fds[0]);
     pid_t child = ::_Fork();
     if (child < 0) {
@@ -197,7 +228,7 @@ std::vector<std::vector<char*>> argumentVectors(StartRequest& request) {
         ::_exit(1);
     }
     if (child == 0) {
-        execProgram(fds[1], argvs, directory, inheritHandles);
+        execProgram(fds[1], argvs, directory, inheritHandles, closeBelow);
     }
     report(fds[1], kStartedPid, child);
     ::_exit(0);
@@ -240,6 +271,7 @@ Started readReports(int fd) {
 Started startProgram(StartRequest& request, bool inheritHandles) {
     std::vector<std::vector<char*>> argvs = argumentVectors(request);
     const char* directory = request.directory ? request.directory->c_str() : nullptr;
+    const int bound = descriptorBound();
 
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
@@ -253,7 +285,7 @@ Started startProgram(StartRequest& request, bool inheritHandles) {
         return {0, error};
     }
     if (intermediate == 0) {
-        runIntermediate(fds, argvs, directory, inheritHandles);
+        runIntermediate(fds, argvs, directory, inheritHandles, bound);
     }
     ::close(fds[1]);
     while (::waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {

@@ -415,6 +415,19 @@ StoreStatus keyFolders(const fs::path& store, const StoreKey& key, bool make, fs
     return status;
 }
 
+// Whether a key's file is there as the store makes it: a regular file of the effective user (one
+// of another user was planted). Missing when there is none.
+StoreStatus keyFileState(const fs::path& file) {
+    struct stat info {};
+    if (::lstat(file.c_str(), &info) != 0) {
+        return statusOfErrno(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return StoreStatus::Unreadable;
+    }
+    return info.st_uid == ::geteuid() ? StoreStatus::Ok : StoreStatus::Unsafe;
+}
+
 StoreStatus readKeyFile(const fs::path& file, std::vector<RegistryValue>& values) {
     values.clear();
     // Not blocking: a pipe in the file's place must not hang the caller.
@@ -582,17 +595,7 @@ StoreStatus keyState(const StoreKey& key) {
     if (key.components.empty()) {
         return status == StoreStatus::Missing ? StoreStatus::Ok : status;
     }
-    if (status != StoreStatus::Ok) {
-        return status;
-    }
-    struct stat info {};
-    if (::lstat((dir / kValuesFileName).c_str(), &info) != 0) {
-        return statusOfErrno(errno);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return StoreStatus::Unreadable;
-    }
-    return info.st_uid == ::geteuid() ? StoreStatus::Ok : StoreStatus::Unsafe;
+    return status == StoreStatus::Ok ? keyFileState(dir / kValuesFileName) : status;
 }
 
 StoreStatus createKey(const StoreKey& key, bool& created) {
@@ -608,16 +611,13 @@ StoreStatus createKey(const StoreKey& key, bool& created) {
                 return status;
             }
             fs::path file = dir / kValuesFileName;
-            struct stat info {};
-            if (::lstat(file.c_str(), &info) == 0) {
-                if (!S_ISREG(info.st_mode)) {
-                    return StoreStatus::Unreadable;
+            // A key above of another user is refused as opening it would be.
+            if (StoreStatus status = keyFileState(file); status != StoreStatus::Missing) {
+                if (status != StoreStatus::Ok) {
+                    return status;
                 }
                 created = false;
                 continue;
-            }
-            if (errno != ENOENT) {
-                return statusOfErrno(errno);
             }
             removeLeftTemporaries(dir);
             if (!replaceFile(file, serializeValues({}))) {

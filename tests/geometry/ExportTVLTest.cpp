@@ -15,6 +15,7 @@
 #ifndef _WIN32
 #include "FileSizeLimit.h"
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #else
 #include <fcntl.h>
@@ -188,6 +189,26 @@ TEST_F(ExportTVLTest, ALinkTakesThePathWhereverItLeads) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "elsewhere.tvl")));
 }
 
+// A pipe at the path takes it as a file does: creating is refused at once, before anything is
+// opened (opening a pipe to write would wait for a reader), so nothing but a new regular file is
+// ever written.
+TEST_F(ExportTVLTest, APipeAtThePathIsLeftUntouched) {
+    const fs::path path = dir / "pipe.tvl";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    {
+        detail::NewFileBuf file;
+        EXPECT_EQ(file.create(path), detail::Creation::Taken);
+        EXPECT_FALSE(file.isOpen());
+        EXPECT_FALSE(file.held().held());
+    }
+    CAD_Assembly model;
+    TvlTest::buildWorkedExample(model);
+    TvlFileState state = TvlFileState::Complete;
+    EXPECT_NO_THROW(ExportTVL(model, path, state));
+    EXPECT_EQ(state, TvlFileState::Untouched);
+    EXPECT_EQ(fs::symlink_status(path).type(), fs::file_type::fifo);
+}
+
 // The disk fills up while the last block goes out: the failure names the whole assembly, and the
 // part written stays, reported as this call's own unfinished file.
 TEST_F(ExportTVLTest, AFailedFinalFlushIsReportedAndTheFileIsTheCallersOwn) {
@@ -289,6 +310,7 @@ TEST_F(ExportTVLTest, TheWriteHoldsTheFileItCreated) {
     EXPECT_NE(identityAt(dir / "other.tvl"), created.identity());
     EXPECT_FALSE(created.removeAt(dir / "other.tvl"));
     EXPECT_TRUE(created.removeAt(path));
+    EXPECT_FALSE(created.held());
     EXPECT_FALSE(fs::exists(path));
     EXPECT_FALSE(created.removeAt(path));
     EXPECT_EQ(readText(dir / "other.tvl"), "someone else's");
@@ -397,7 +419,25 @@ TEST_F(ExportTVLTest, AModelWithNothingToWriteRemovesOnlyItsOwnFile) {
     HeldFile created;
     ExportTVL(empty, dir / "EMPTY.tvl", state, created);
     EXPECT_EQ(state, TvlFileState::Removed);
+    EXPECT_FALSE(created.held());
     EXPECT_TRUE(fs::is_empty(dir.path()));
+
+    // Its file moved aside and another put at the path before the removal: the other stays,
+    // and so does the write's own file, still held and reported as created.
+    const fs::path path = dir / "EMPTY.tvl";
+    const fs::path aside = dir / "aside.tvl";
+    detail::setBeforeRemovalForTesting([&] {
+        fs::rename(path, aside);
+        writeText(path, "someone else's");
+    });
+    ExportTVL(empty, path, state, created);
+    detail::setBeforeRemovalForTesting({});
+    EXPECT_EQ(state, TvlFileState::Created);
+    EXPECT_EQ(readText(path), "someone else's");
+    ASSERT_TRUE(created.held());
+    EXPECT_EQ(identityAt(aside), created.identity());
+    EXPECT_TRUE(created.removeAt(aside));
+    EXPECT_EQ(readText(path), "someone else's");
 }
 
 TEST_F(ExportTVLTest, OnlyARegularDiskFileHasAnIdentity) {

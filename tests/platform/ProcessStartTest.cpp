@@ -251,7 +251,24 @@ TEST_F(CreateProcess, TextOutsideAsciiIsTheNameOnDiskAndNeverGuessed) {
     const std::wstring wideFolder = KorvaneUtil::fromUtf8(folder);
     const std::wstring wideBase = KorvaneUtil::fromUtf8(base);
 
-    PROCESS_INFORMATION info;
+    // A working folder that is no Unicode names no folder: the program is not started, here or
+    // anywhere else. Its ".go" is there already, so a recorder started by mistake would have
+    // written its arguments by the time the good start below has.
+    const std::string refusedBase = folder + "/refused";
+    std::ofstream(refusedBase + ".go").put('1');
+    std::wstring refusedLine =
+        L"\"" + wideFolder + L"\\recorder\" \"" + KorvaneUtil::fromUtf8(refusedBase) + L"\"";
+    const std::wstring noFolder = wideFolder + wchar_t(0xD800);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(CreateProcessW(nullptr, refusedLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                noFolder.c_str(), &startup, &info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_EQ(info.hProcess, nullptr);
+    EXPECT_EQ(Platform::openProcessHandleCount(), 0u);
+
     ASSERT_TRUE(start(L"\"" + wideFolder + L"\\recorder\" \"" + wideBase + L"\" \u00e9", info));
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
@@ -265,6 +282,8 @@ TEST_F(CreateProcess, TextOutsideAsciiIsTheNameOnDiskAndNeverGuessed) {
         EXPECT_EQ(info.hProcess, nullptr);
     }
     EXPECT_FALSE(hasChildren());
+    EXPECT_FALSE(fs::exists(refusedBase + ".args"));
+    EXPECT_FALSE(fs::exists(refusedBase + ".args.part"));
 }
 
 TEST(CreateProcessLayout, StartupInformationHasTheWindowsSize) {

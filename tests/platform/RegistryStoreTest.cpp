@@ -676,6 +676,16 @@ TEST_F(RegistryStore, FolderOrKeyFileOfAnotherUserIsRefusedAndLeftAlone) {
         EXPECT_EQ(RegQueryValueExW(key, L"A", nullptr, nullptr, nullptr, &size),
                   ERROR_ACCESS_DENIED);
         EXPECT_EQ(setDword(key, L"B", 2), ERROR_ACCESS_DENIED);
+        // Neither the key nor a new key below it is taken for one of ours.
+        HKEY made = nullptr;
+        DWORD disposition = 0;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"K", 0, nullptr, 0, KEY_READ, nullptr, &made,
+                                  &disposition),
+                  ERROR_ACCESS_DENIED);
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"K\\New", 0, nullptr, 0, KEY_WRITE, nullptr,
+                                  &made, &disposition),
+                  ERROR_ACCESS_DENIED);
+        EXPECT_FALSE(fs::exists(keyDir / "new"));
         // Not made private: the folder is not ours to change.
         EXPECT_EQ(modeOf(c.path), c.mode);
         EXPECT_EQ(temporariesIn(keyDir), std::vector<std::string>{});
@@ -1119,3 +1129,37 @@ TEST_F(RegistryStore, AWriteRemovesWhatAKilledWriterOfTheSameKeyLeft) {
 }
 
 } // namespace
+
+TEST_F(RegistryStore, ACreationRemovesWhatAKilledCreatorOfTheSameKeyLeft) {
+    RegCloseKey(create(L"K"));
+    const fs::path freshDir = keyFile("k").parent_path() / "fresh";
+
+    // A creator killed after writing the new key's temporary file, before the rename.
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        Platform::setReplaceFaultForTesting([](Platform::ReplaceStep step) {
+            if (step == Platform::ReplaceStep::Rename) {
+                ::raise(SIGKILL);
+            }
+            return false;
+        });
+        HKEY own = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"K\\Fresh", 0, nullptr, 0, KEY_WRITE, nullptr, &own,
+                        nullptr);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    ASSERT_EQ(temporariesIn(freshDir).size(), 1u);
+    ASSERT_FALSE(fs::exists(freshDir / ".values"));
+    HKEY absent = nullptr;
+    EXPECT_EQ(open(L"K\\Fresh", KEY_READ, absent), ERROR_FILE_NOT_FOUND);
+
+    DWORD disposition = 0;
+    HKEY fresh = create(L"K\\Fresh", KEY_ALL_ACCESS, &disposition);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+    EXPECT_EQ(temporariesIn(freshDir), std::vector<std::string>{});
+    EXPECT_TRUE(fs::is_regular_file(freshDir / ".values"));
+    RegCloseKey(fresh);
+}
