@@ -713,6 +713,8 @@ TEST(ExportRunPieces, AModelNameIsAPlainFileNameOrRefused) {
     EXPECT_FALSE(Velmora::isSafeModelName(std::string("a\0b", 3)));
 #ifndef _WIN32
     EXPECT_FALSE(Velmora::isSafeModelName("a\xC2\x85")); // U+0085, a control character
+    EXPECT_FALSE(Velmora::isSafeModelName("a\xC2\x9F")); // U+009F, the last control character
+    EXPECT_TRUE(Velmora::isSafeModelName("a\xC2\xA0"));  // U+00A0, a no-break space
     EXPECT_FALSE(Velmora::isSafeModelName("a\xC3"));     // no character at all
 #else
     EXPECT_TRUE(Velmora::isSafeModelName("\x96\x80\x8C")); // dash, euro, OE in code page 1252
