@@ -255,10 +255,10 @@ bool isReservedWindowsName(const std::string& baseName) {
     if (wide->find(L':') != std::wstring::npos) {
         return true;
     }
-    // Windows reads the name before its first dot, without trailing blanks and dots, as the
-    // device, whatever follows.
+    // Windows reads the name before its first dot, without trailing blanks, as the device,
+    // whatever follows.
     std::wstring stem = wide->substr(0, wide->find(L'.'));
-    while (!stem.empty() && (stem.back() == L' ' || stem.back() == L'.')) {
+    while (!stem.empty() && stem.back() == L' ') {
         stem.pop_back();
     }
     for (wchar_t& c : stem) {
