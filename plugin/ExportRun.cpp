@@ -54,11 +54,9 @@ bool taken(const fs::path& path) {
 
 // The extraction's status; an exception out of it is a failed extraction too.
 ProErrors extract(KorvaneGeometry::CAD_Assembly& model, std::wstring& hostName) {
-    try {
-        return CreoImport::computeAssembly(model, getOptions(), hostName);
-    } catch (...) {
-        return PRO_TK_GENERAL_ERROR;
-    }
+    return guardHostCallback(
+        [&] { return CreoImport::computeAssembly(model, getOptions(), hostName); },
+        PRO_TK_GENERAL_ERROR);
 }
 
 // The exchange file a run wrote, complete, and what is to become of it.
