@@ -1300,9 +1300,14 @@ TEST_F(ExportRunTest, TheFileIsLetGoOnceNoRemovalCanFollow) {
     setInstallPath((work / "nothing-here").wstring());
     session.workingDirectory = wideOf(work.path());
     bool held = false;
+    // Once removed, the file is let go at once, not only when the run is over.
+    std::optional<bool> heldWhenClosing;
     session.callObserver = [&](const Hostsim::Call& call) {
         if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
             held = RecorderProgram::heldOpen(file("PART.tvl"));
+        }
+        if (call.function == "ProUIDialogExit") {
+            heldWhenClosing = RecorderProgram::heldOpen(file("PART.tvl"));
         }
     };
     session.transcript().clear();
@@ -1310,6 +1315,8 @@ TEST_F(ExportRunTest, TheFileIsLetGoOnceNoRemovalCanFollow) {
     session.callObserver = nullptr;
     EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenFailed"}));
     EXPECT_TRUE(held);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(file("PART.tvl"))));
+    EXPECT_EQ(heldWhenClosing, false);
     EXPECT_FALSE(RecorderProgram::heldOpen(file("PART.tvl")));
 #endif
 }
