@@ -107,24 +107,15 @@ protected:
         return readLines(args);
     }
     fs::path file(const std::string& name) { return work / name; }
-    // The entries directly in a folder, by name.
-    static std::vector<fs::path> namesIn(const fs::path& folder) {
-        std::vector<fs::path> names;
-        for (const auto& e : fs::directory_iterator(folder)) {
-            names.push_back(e.path().filename());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
     static std::string readText(const fs::path& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    // Every exchange file under the test's folder, at any depth.
-    std::vector<fs::path> tvlFilesAnywhere() {
+    // Every file with this extension under the test's folder, at any depth.
+    std::vector<fs::path> filesAnywhere(const fs::path& extension) {
         std::vector<fs::path> found;
         for (const auto& e : fs::recursive_directory_iterator(work.path())) {
-            if (e.path().extension() == ".tvl") {
+            if (e.path().extension() == extension) {
                 found.push_back(e.path());
             }
         }
@@ -164,15 +155,6 @@ std::vector<std::string> contentsOf(const fs::path& folder) {
     return names;
 }
 
-// A list of texts as a reader wants to see it in a failure: ["a", "b"].
-void printTexts(const std::vector<std::string>& texts, std::ostream* os) {
-    *os << '[';
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        *os << (i == 0 ? "\"" : ", \"") << texts[i] << '"';
-    }
-    *os << ']';
-}
-
 const char* const kCannotRead = "The model could not be read for the export.";
 
 // --- Runs that end before a file is written: one thing changed in a session that would export
@@ -205,14 +187,10 @@ struct BeforeWritingCase {
 };
 
 void PrintTo(const BeforeWritingCase& c, std::ostream* os) {
-    *os << c.name << ": area ";
-    printTexts(c.keys, os);
-    *os << ", dialogs ";
-    printTexts(c.dialogs, os);
-    *os << ", " << c.directoryReads << " directory reads, " << c.optionReads
-        << " option reads, left ";
-    printTexts(c.left, os);
-    *os << ", " << c.failedRemovals << " failed removals";
+    *os << c.name << ": area " << PrintedValue::texts(c.keys) << ", dialogs "
+        << PrintedValue::texts(c.dialogs) << ", " << c.directoryReads << " directory reads, "
+        << c.optionReads << " option reads, left " << PrintedValue::texts(c.left) << ", "
+        << c.failedRemovals << " failed removals";
 }
 
 const std::vector<BeforeWritingCase> kBeforeWriting = {
@@ -373,7 +351,7 @@ TEST_P(ExportRunBeforeWriting, WritesNothingStartsNothingAndKeepsTheDialogOpen) 
     EXPECT_EQ(session.log().count("ProDirectoryCurrentGet"), c.directoryReads);
     EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), c.optionReads);
     EXPECT_EQ(contentsOf(work.path()), c.left);
-    EXPECT_TRUE(tvlFilesAnywhere().empty());
+    EXPECT_TRUE(filesAnywhere(".tvl").empty());
 #ifndef _WIN32
     EXPECT_EQ(TestFault::failedUnlinks() - failedBefore, c.failedRemovals);
 #endif
@@ -424,11 +402,10 @@ void PrintTo(const AfterWritingCase& c, std::ostream* os) {
     *os << c.name << ": DeleteTvl " << (c.deleteTvl ? "set" : "cleared") << ", installation "
         << installations[static_cast<int>(c.installation)] << ", failing message "
         << (c.failingMessage != nullptr ? c.failingMessage : "none")
-        << (c.fileTakenAway ? ", file taken away" : "") << " -> area ";
-    printTexts(c.keys, os);
-    *os << (c.closed ? ", closes" : ", stays open") << ", " << c.displays << " displays, left ";
-    printTexts(c.left, os);
-    *os << ", application " << applications[static_cast<int>(c.application)];
+        << (c.fileTakenAway ? ", file taken away" : "") << " -> area "
+        << PrintedValue::texts(c.keys) << (c.closed ? ", closes" : ", stays open") << ", "
+        << c.displays << " displays, left " << PrintedValue::texts(c.left) << ", application "
+        << applications[static_cast<int>(c.application)];
 }
 
 const std::vector<AfterWritingCase> kAfterWriting = {
@@ -616,9 +593,8 @@ struct NameSearchCase {
 
 void PrintTo(const NameSearchCase& c, std::ostream* os) {
     *os << c.name << ": " << c.taken << (c.folders ? " folders" : " files") << " -> written "
-        << (c.written != nullptr ? c.written : "nothing") << ", area ";
-    printTexts(c.keys, os);
-    *os << ", " << c.optionReads << " option reads";
+        << (c.written != nullptr ? c.written : "nothing") << ", area "
+        << PrintedValue::texts(c.keys) << ", " << c.optionReads << " option reads";
 }
 
 const std::vector<NameSearchCase> kNameSearch = {
@@ -918,10 +894,10 @@ TEST_P(ExportRunRefusedName, WritesNothingStartsNothingAndKeepsTheDialogOpen) {
     EXPECT_EQ(r.dialogs, 0u);
     EXPECT_FALSE(r.closedByExport);
     EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
-    EXPECT_TRUE(tvlFilesAnywhere().empty());
-    EXPECT_EQ(namesIn(work.path()), (std::vector<fs::path>{"a", "install"}));
+    EXPECT_TRUE(filesAnywhere(".tvl").empty());
+    EXPECT_EQ(contentsOf(work.path()), (std::vector<std::string>{"a/", "install/"}));
     EXPECT_TRUE(fs::is_empty(deep));
-    EXPECT_EQ(namesIn(installDir), std::vector<fs::path>{kViewer});
+    EXPECT_EQ(contentsOf(installDir), std::vector<std::string>{kViewer});
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRunRefusedName, testing::ValuesIn(kRefusedNames),
@@ -1230,14 +1206,8 @@ TEST_F(ExportRunTest, APathThatTheQuotingCannotCarryStartsNothing) {
         }
     }
     // No program ran: none left a record.
-    std::vector<fs::path> records;
-    for (const auto& e : fs::recursive_directory_iterator(work.path())) {
-        if (e.path().extension() == ".command") {
-            records.push_back(e.path());
-        }
-    }
-    EXPECT_TRUE(records.empty());
-    EXPECT_TRUE(tvlFilesAnywhere().empty());
+    EXPECT_TRUE(filesAnywhere(".command").empty());
+    EXPECT_TRUE(filesAnywhere(".tvl").empty());
 }
 #endif
 
