@@ -358,9 +358,7 @@ TEST_P(ExportRunBeforeWriting, WritesNothingStartsNothingAndKeepsTheDialogOpen) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRunBeforeWriting, testing::ValuesIn(kBeforeWriting),
-                         [](const testing::TestParamInfo<BeforeWritingCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         PrintedValue::caseName<BeforeWritingCase>);
 
 // --- Runs that write PART.tvl, with one thing changed in what follows: the message that reports
 // the file, the installation, the start, the removal after a failed start.
@@ -575,9 +573,7 @@ TEST_P(ExportRunAfterWriting, ReportsStartsAndRemovesAsTheCaseSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRunAfterWriting, testing::ValuesIn(kAfterWriting),
-                         [](const testing::TestParamInfo<AfterWritingCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         PrintedValue::caseName<AfterWritingCase>);
 
 // --- The search for a free name: the first names taken, by files or a folder, up to all
 // thousand.
@@ -656,9 +652,7 @@ TEST_P(ExportRunNameSearch, TakesTheFirstFreeNameOfTheThousand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRunNameSearch, testing::ValuesIn(kNameSearch),
-                         [](const testing::TestParamInfo<NameSearchCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         PrintedValue::caseName<NameSearchCase>);
 
 TEST_F(ExportRunTest, TheFirstFreeNameIsTakenAndRecordedInTheFile) {
     std::ofstream(file("PART.tvl")) << "x";
@@ -901,9 +895,7 @@ TEST_P(ExportRunRefusedName, WritesNothingStartsNothingAndKeepsTheDialogOpen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRunRefusedName, testing::ValuesIn(kRefusedNames),
-                         [](const testing::TestParamInfo<RefusedNameCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         PrintedValue::caseName<RefusedNameCase>);
 
 // Text outside ASCII, with characters of the Windows code page beyond Latin-1, in the C locale:
 // no conversion may lean on the locale.
