@@ -54,11 +54,9 @@ bool taken(const fs::path& path) {
 
 // The extraction's status; an exception out of it is a failed extraction too.
 ProErrors extract(KorvaneGeometry::CAD_Assembly& model, std::wstring& hostName) {
-    try {
-        return CreoImport::computeAssembly(model, getOptions(), hostName);
-    } catch (...) {
-        return PRO_TK_GENERAL_ERROR;
-    }
+    return guardHostCallback(
+        [&] { return CreoImport::computeAssembly(model, getOptions(), hostName); },
+        PRO_TK_GENERAL_ERROR);
 }
 
 // The exchange file a run wrote, complete, and what is to become of it.
@@ -255,10 +253,10 @@ bool isReservedWindowsName(const std::string& baseName) {
     if (wide->find(L':') != std::wstring::npos) {
         return true;
     }
-    // Windows reads the name before its first dot, without trailing blanks and dots, as the
-    // device, whatever follows.
+    // Windows reads the name before its first dot, without trailing blanks, as the device,
+    // whatever follows.
     std::wstring stem = wide->substr(0, wide->find(L'.'));
-    while (!stem.empty() && (stem.back() == L' ' || stem.back() == L'.')) {
+    while (!stem.empty() && stem.back() == L' ') {
         stem.pop_back();
     }
     for (wchar_t& c : stem) {

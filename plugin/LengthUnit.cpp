@@ -30,8 +30,7 @@ double lengthUnitFactor(const std::string& name) {
 }
 
 LengthUnit::LengthUnit(std::string name)
-    : name_(std::move(name)), millimetres_(name_ == "mm"), factor_(lengthUnitFactor(name_)),
-      inverse_(1.0 / factor_) {}
+    : name_(std::move(name)), factor_(lengthUnitFactor(name_)), inverse_(1.0 / factor_) {}
 
 ProErrors readLengthUnit(ProMdl model, LengthUnit& unit) {
     unit = LengthUnit("mm");

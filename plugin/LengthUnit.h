@@ -23,7 +23,7 @@ public:
     double factor() const { return factor_; }
     // Lengths of a unit named exactly "mm" are taken as they are; any other name (one outside
     // the table too, at factor 1.0) has its lengths multiplied.
-    bool isMillimetres() const { return millimetres_; }
+    bool isMillimetres() const { return name_ == "mm"; }
 
     // A length of this unit in millimetres.
     double toMillimetres(double length) const {
@@ -36,7 +36,6 @@ public:
 
 private:
     std::string name_;
-    bool millimetres_ = false;
     double factor_ = 1.0;
     double inverse_ = 1.0;
 };

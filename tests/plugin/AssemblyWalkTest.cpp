@@ -179,8 +179,7 @@ TEST_F(WalkTest, OnlyAComponentThatWouldBeTakenEndsTheExtractionOnTheTwentySixth
             ASSERT_EQ(model.components.size(), 1u);
             EXPECT_EQ(model.components[0].matrix[7], 7.0);
         }
-        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
-        EXPECT_TRUE(fresh.ledger().violations().empty()) << fresh.ledger().report();
+        HostTest::expectLedgerClean(fresh);
     }
 }
 

@@ -71,7 +71,7 @@ TEST_F(DriverTest, TheTopModelsUnitScalesTranslationsAndTheChordHeight) {
         std::ostringstream expected;
         expected << "chordHeight=" << 0.5 / c.factor;
         EXPECT_EQ(fresh.log().calls()[static_cast<std::size_t>(i)].detail, expected.str());
-        EXPECT_TRUE(fresh.ledger().empty());
+        HostTest::expectLedgerClean(fresh);
     }
 }
 
@@ -95,6 +95,7 @@ TEST_F(DriverTest, AMissingUnitOrExpressionMeansMillimetres) {
         EXPECT_EQ(model.components[0].matrix[3], 1.0);
         EXPECT_EQ(model.components[0].matrix[0], 1.0);
         EXPECT_EQ(model.parts[0].bodies[0].mesh.points.size(), 8u);
+        HostTest::expectLedgerClean(fresh);
     }
 }
 
@@ -127,6 +128,7 @@ TEST_F(DriverTest, SourceSystemAndName) {
         ASSERT_EQ(Velmora::CreoImport::computeAssembly(model, options), PRO_TK_NO_ERROR);
         EXPECT_EQ(model.sourceSystem, c.expected);
         EXPECT_EQ(model.name, "BRACKET_01");
+        HostTest::expectLedgerClean(fresh);
     }
 }
 
@@ -170,7 +172,7 @@ TEST_F(DriverTest, TheCurrentModelsNameComesOutAsTheHostGivesIt) {
             EXPECT_EQ(model.name, Velmora::narrowText(c.handed.c_str(), c.handed.size() + 1));
         }
         EXPECT_EQ(g_extractionContext, nullptr);
-        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+        HostTest::expectLedgerClean(fresh);
     }
 }
 

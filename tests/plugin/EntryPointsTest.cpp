@@ -77,7 +77,7 @@ TEST_F(EntryPointsTest, TheFirstFailingStepEndsTheStartUpWithItsStatus) {
             EXPECT_EQ(command->designated, c.designated) << c.function;
             EXPECT_TRUE(command->icon.empty()) << c.function;
         }
-        EXPECT_TRUE(fresh.ledger().empty());
+        HostTest::expectLedgerClean(fresh);
     }
     // The fixture's session is active again.
     session.makeActive();

@@ -294,6 +294,28 @@ TEST_F(ExportDialogTest, AnItemBeyondTheFirstThreeLeavesTheTypeAlone) {
     closeWithoutRunning();
 }
 
+// A stored type outside the three scopes shows the first one; a fourth item in the menu is never
+// taken for the type just past the last scope.
+TEST_F(ExportDialogTest, ATypeOutsideTheScopesShowsTheFirstItem) {
+    useLayout("pushbutton Export\npushbutton Cancel\npushbutton AttributeAdd\n"
+              "checkbutton DeleteTvl\ninputpanel CtiValue\n"
+              "table AttributeTable columns=N,T,R\ninputpanel AttributeName\n"
+              "optionmenu AttributeType items=P,A,B,Extra\npushbutton AttributeRemove\n"
+              "spinbox ChordHeight min=0.001 max=100\nspinbox AngleControl min=0 max=1\n");
+    storeOptions("CTI", {"A", "2"});
+    openWithoutRunning();
+    g_options.importAttributes = {{L"PAST_THE_LAST", 3}, {L"BEFORE_THE_FIRST", -1}};
+    ASSERT_EQ(refreshAttributeTable(), PRO_TK_NO_ERROR);
+    EXPECT_EQ(shownNames(), (std::vector<std::wstring>{L"PAST_THE_LAST", L"BEFORE_THE_FIRST"}));
+    EXPECT_EQ(shownTypes(), (std::vector<std::string>{"P", "P"}));
+    // Only shown so: the stored types stay as they were.
+    EXPECT_EQ(g_options.importAttributes[0].type, 3);
+    EXPECT_EQ(g_options.importAttributes[1].type, -1);
+    EXPECT_EQ(session.ledger().outstanding(), 2u); // only the dialog's column and item names
+    EXPECT_TRUE(session.ledger().violations().empty()) << session.ledger().report();
+    closeWithoutRunning();
+}
+
 TEST_F(ExportDialogTest, ALayoutWithTooFewColumnsOrItemsIsNotShown) {
     session.recordCalls();
     for (const char* table : {"table AttributeTable columns=N,T\n"

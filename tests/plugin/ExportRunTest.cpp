@@ -107,24 +107,15 @@ protected:
         return readLines(args);
     }
     fs::path file(const std::string& name) { return work / name; }
-    // The entries directly in a folder, by name.
-    static std::vector<fs::path> namesIn(const fs::path& folder) {
-        std::vector<fs::path> names;
-        for (const auto& e : fs::directory_iterator(folder)) {
-            names.push_back(e.path().filename());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
     static std::string readText(const fs::path& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    // Every exchange file under the test's folder, at any depth.
-    std::vector<fs::path> tvlFilesAnywhere() {
+    // Every file with this extension under the test's folder, at any depth.
+    std::vector<fs::path> filesAnywhere(const fs::path& extension) {
         std::vector<fs::path> found;
         for (const auto& e : fs::recursive_directory_iterator(work.path())) {
-            if (e.path().extension() == ".tvl") {
+            if (e.path().extension() == extension) {
                 found.push_back(e.path());
             }
         }
@@ -164,15 +155,6 @@ std::vector<std::string> contentsOf(const fs::path& folder) {
     return names;
 }
 
-// A list of texts as a reader wants to see it in a failure: ["a", "b"].
-void printTexts(const std::vector<std::string>& texts, std::ostream* os) {
-    *os << '[';
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        *os << (i == 0 ? "\"" : ", \"") << texts[i] << '"';
-    }
-    *os << ']';
-}
-
 const char* const kCannotRead = "The model could not be read for the export.";
 
 // --- Runs that end before a file is written: one thing changed in a session that would export
@@ -205,14 +187,10 @@ struct BeforeWritingCase {
 };
 
 void PrintTo(const BeforeWritingCase& c, std::ostream* os) {
-    *os << c.name << ": area ";
-    printTexts(c.keys, os);
-    *os << ", dialogs ";
-    printTexts(c.dialogs, os);
-    *os << ", " << c.directoryReads << " directory reads, " << c.optionReads
-        << " option reads, left ";
-    printTexts(c.left, os);
-    *os << ", " << c.failedRemovals << " failed removals";
+    *os << c.name << ": area " << PrintedValue::texts(c.keys) << ", dialogs "
+        << PrintedValue::texts(c.dialogs) << ", " << c.directoryReads << " directory reads, "
+        << c.optionReads << " option reads, left " << PrintedValue::texts(c.left) << ", "
+        << c.failedRemovals << " failed removals";
 }
 
 const std::vector<BeforeWritingCase> kBeforeWriting = {
@@ -373,16 +351,14 @@ TEST_P(ExportRunBeforeWriting, WritesNothingStartsNothingAndKeepsTheDialogOpen) 
     EXPECT_EQ(session.log().count("ProDirectoryCurrentGet"), c.directoryReads);
     EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), c.optionReads);
     EXPECT_EQ(contentsOf(work.path()), c.left);
-    EXPECT_TRUE(tvlFilesAnywhere().empty());
+    EXPECT_TRUE(filesAnywhere(".tvl").empty());
 #ifndef _WIN32
     EXPECT_EQ(TestFault::failedUnlinks() - failedBefore, c.failedRemovals);
 #endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRunBeforeWriting, testing::ValuesIn(kBeforeWriting),
-                         [](const testing::TestParamInfo<BeforeWritingCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         PrintedValue::caseName<BeforeWritingCase>);
 
 // --- Runs that write PART.tvl, with one thing changed in what follows: the message that reports
 // the file, the installation, the start, the removal after a failed start.
@@ -424,11 +400,10 @@ void PrintTo(const AfterWritingCase& c, std::ostream* os) {
     *os << c.name << ": DeleteTvl " << (c.deleteTvl ? "set" : "cleared") << ", installation "
         << installations[static_cast<int>(c.installation)] << ", failing message "
         << (c.failingMessage != nullptr ? c.failingMessage : "none")
-        << (c.fileTakenAway ? ", file taken away" : "") << " -> area ";
-    printTexts(c.keys, os);
-    *os << (c.closed ? ", closes" : ", stays open") << ", " << c.displays << " displays, left ";
-    printTexts(c.left, os);
-    *os << ", application " << applications[static_cast<int>(c.application)];
+        << (c.fileTakenAway ? ", file taken away" : "") << " -> area "
+        << PrintedValue::texts(c.keys) << (c.closed ? ", closes" : ", stays open") << ", "
+        << c.displays << " displays, left " << PrintedValue::texts(c.left) << ", application "
+        << applications[static_cast<int>(c.application)];
 }
 
 const std::vector<AfterWritingCase> kAfterWriting = {
@@ -598,9 +573,7 @@ TEST_P(ExportRunAfterWriting, ReportsStartsAndRemovesAsTheCaseSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRunAfterWriting, testing::ValuesIn(kAfterWriting),
-                         [](const testing::TestParamInfo<AfterWritingCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         PrintedValue::caseName<AfterWritingCase>);
 
 // --- The search for a free name: the first names taken, by files or a folder, up to all
 // thousand.
@@ -616,9 +589,8 @@ struct NameSearchCase {
 
 void PrintTo(const NameSearchCase& c, std::ostream* os) {
     *os << c.name << ": " << c.taken << (c.folders ? " folders" : " files") << " -> written "
-        << (c.written != nullptr ? c.written : "nothing") << ", area ";
-    printTexts(c.keys, os);
-    *os << ", " << c.optionReads << " option reads";
+        << (c.written != nullptr ? c.written : "nothing") << ", area "
+        << PrintedValue::texts(c.keys) << ", " << c.optionReads << " option reads";
 }
 
 const std::vector<NameSearchCase> kNameSearch = {
@@ -680,9 +652,7 @@ TEST_P(ExportRunNameSearch, TakesTheFirstFreeNameOfTheThousand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRunNameSearch, testing::ValuesIn(kNameSearch),
-                         [](const testing::TestParamInfo<NameSearchCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         PrintedValue::caseName<NameSearchCase>);
 
 TEST_F(ExportRunTest, TheFirstFreeNameIsTakenAndRecordedInTheFile) {
     std::ofstream(file("PART.tvl")) << "x";
@@ -713,6 +683,8 @@ TEST(ExportRunPieces, AModelNameIsAPlainFileNameOrRefused) {
     EXPECT_FALSE(Velmora::isSafeModelName(std::string("a\0b", 3)));
 #ifndef _WIN32
     EXPECT_FALSE(Velmora::isSafeModelName("a\xC2\x85")); // U+0085, a control character
+    EXPECT_FALSE(Velmora::isSafeModelName("a\xC2\x9F")); // U+009F, the last control character
+    EXPECT_TRUE(Velmora::isSafeModelName("a\xC2\xA0"));  // U+00A0, a no-break space
     EXPECT_FALSE(Velmora::isSafeModelName("a\xC3"));     // no character at all
 #else
     EXPECT_TRUE(Velmora::isSafeModelName("\x96\x80\x8C")); // dash, euro, OE in code page 1252
@@ -916,16 +888,14 @@ TEST_P(ExportRunRefusedName, WritesNothingStartsNothingAndKeepsTheDialogOpen) {
     EXPECT_EQ(r.dialogs, 0u);
     EXPECT_FALSE(r.closedByExport);
     EXPECT_EQ(session.log().count("ProUICheckbuttonGetState"), 0);
-    EXPECT_TRUE(tvlFilesAnywhere().empty());
-    EXPECT_EQ(namesIn(work.path()), (std::vector<fs::path>{"a", "install"}));
+    EXPECT_TRUE(filesAnywhere(".tvl").empty());
+    EXPECT_EQ(contentsOf(work.path()), (std::vector<std::string>{"a/", "install/"}));
     EXPECT_TRUE(fs::is_empty(deep));
-    EXPECT_EQ(namesIn(installDir), std::vector<fs::path>{kViewer});
+    EXPECT_EQ(contentsOf(installDir), std::vector<std::string>{kViewer});
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRunRefusedName, testing::ValuesIn(kRefusedNames),
-                         [](const testing::TestParamInfo<RefusedNameCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         PrintedValue::caseName<RefusedNameCase>);
 
 // Text outside ASCII, with characters of the Windows code page beyond Latin-1, in the C locale:
 // no conversion may lean on the locale.
@@ -1228,14 +1198,8 @@ TEST_F(ExportRunTest, APathThatTheQuotingCannotCarryStartsNothing) {
         }
     }
     // No program ran: none left a record.
-    std::vector<fs::path> records;
-    for (const auto& e : fs::recursive_directory_iterator(work.path())) {
-        if (e.path().extension() == ".command") {
-            records.push_back(e.path());
-        }
-    }
-    EXPECT_TRUE(records.empty());
-    EXPECT_TRUE(tvlFilesAnywhere().empty());
+    EXPECT_TRUE(filesAnywhere(".command").empty());
+    EXPECT_TRUE(filesAnywhere(".tvl").empty());
 }
 #endif
 
@@ -1298,9 +1262,14 @@ TEST_F(ExportRunTest, TheFileIsLetGoOnceNoRemovalCanFollow) {
     setInstallPath((work / "nothing-here").wstring());
     session.workingDirectory = wideOf(work.path());
     bool held = false;
+    // Once removed, the file is let go at once, not only when the run is over.
+    std::optional<bool> heldWhenClosing;
     session.callObserver = [&](const Hostsim::Call& call) {
         if (call.function == "ProMessageDisplay" && call.item == "TarveloOpenFailed") {
             held = RecorderProgram::heldOpen(file("PART.tvl"));
+        }
+        if (call.function == "ProUIDialogExit") {
+            heldWhenClosing = RecorderProgram::heldOpen(file("PART.tvl"));
         }
     };
     session.transcript().clear();
@@ -1308,6 +1277,8 @@ TEST_F(ExportRunTest, TheFileIsLetGoOnceNoRemovalCanFollow) {
     session.callObserver = nullptr;
     EXPECT_EQ(r.areaKeys, (Keys{"ExportTvlSuccess", "TarveloOpenFailed"}));
     EXPECT_TRUE(held);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(file("PART.tvl"))));
+    EXPECT_EQ(heldWhenClosing, false);
     EXPECT_FALSE(RecorderProgram::heldOpen(file("PART.tvl")));
 #endif
 }

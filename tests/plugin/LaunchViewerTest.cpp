@@ -2,6 +2,7 @@
 #include "NarrowText.h"
 #include "Win32.h"
 
+#include "PrintedValue.h"
 #include "RecorderProgram.h"
 
 #include <gtest/gtest.h>
@@ -152,12 +153,12 @@ TEST_P(LaunchViewerStart, StartsTheApplicationWithoutWaitingAndKeepsNoHandle) {
     EXPECT_EQ(recorded(), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LaunchViewerStart,
-    testing::Values(StartCase{"WithDeletion", u8"tarvelo install ", true},
-                    StartCase{"WithoutDeletion", u8"tarvelo install ", false},
-                    StartCase{"OutsideAscii", u8"tarvelo \u00e9\u2013\u20ac\u0152 ", false}),
-    [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, LaunchViewerStart,
+                         testing::Values(StartCase{"WithDeletion", u8"tarvelo install ", true},
+                                         StartCase{"WithoutDeletion", u8"tarvelo install ", false},
+                                         StartCase{"OutsideAscii",
+                                                   u8"tarvelo \u00e9\u2013\u20ac\u0152 ", false}),
+                         PrintedValue::caseName<StartCase>);
 
 TEST_F(LaunchViewer, MissingApplicationFails) {
     fs::remove(dir / kViewer);

@@ -165,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"ProArrayAlloc", "ProMessageWstringbufferAlloc",
                      "ProMessageWstringbufferAlloc", "ProUIMessageDialogDisplay", "ProWstringFree",
                      "ProWstringFree", "ProArrayFree"}}),
-    [](const ::testing::TestParamInfo<FailingStep>& info) { return std::string(info.param.name); });
+    PrintedValue::caseName<FailingStep>);
 
 TEST_F(ShowMessageDialogTest, AFailingButtonListReleaseDoesNotChangeTheResult) {
     session.faults().always("ProArrayFree", -13);

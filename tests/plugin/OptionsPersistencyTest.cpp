@@ -22,7 +22,7 @@ struct Stored {
 };
 
 struct LoadCase {
-    const char* label;
+    const char* name;
     bool keyExists;
     std::vector<Stored> stored;
     std::wstring cti;
@@ -51,7 +51,7 @@ std::string typeName(DWORD type) {
 }
 
 void PrintTo(const LoadCase& c, std::ostream* os) {
-    *os << c.label << ": " << (c.keyExists ? "key" : "no key") << ", stored "
+    *os << c.name << ": " << (c.keyExists ? "key" : "no key") << ", stored "
         << PrintedValue::list(c.stored,
                               [](const Stored& value) {
                                   return PrintedValue::text(value.name) + " " +
@@ -277,9 +277,7 @@ TEST_P(LoadOptions, OverlaysTheDefaultsWithWhatIsStored) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LoadOptions, testing::ValuesIn(kLoadCases),
-                         [](const testing::TestParamInfo<LoadCase>& info) {
-                             return std::string(info.param.label);
-                         });
+                         PrintedValue::caseName<LoadCase>);
 
 class SaveOptions : public testing::Test {
 protected:
@@ -411,9 +409,7 @@ INSTANTIATE_TEST_SUITE_P(
         ThousandthsCase{
             "Infinity", std::numeric_limits<double>::infinity(), {{0xFF, 0xFF, 0xFF, 0xFF}}},
         ThousandthsCase{"NotANumber", std::nan(""), std::nullopt}),
-    [](const testing::TestParamInfo<ThousandthsCase>& info) {
-        return std::string(info.param.name);
-    });
+    PrintedValue::caseName<ThousandthsCase>);
 
 TEST(GlobalOptions, HoldTheDefaultsAndAreWhatGetOptionsReturns) {
     EXPECT_EQ(&getOptions(), &g_options);

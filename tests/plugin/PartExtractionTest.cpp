@@ -112,7 +112,7 @@ TEST_F(PartTest, SkippedBodiesCountInTheHostsNumber) {
                   std::vector<std::string>{"WarningBodiesOfPartFailed %0s"});
         EXPECT_TRUE(model.parts.empty());
         EXPECT_TRUE(model.components.empty());
-        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+        HostTest::expectLedgerClean(fresh);
     }
 }
 
@@ -243,7 +243,7 @@ TEST_F(PartTest, AFlexibleOccurrenceNeverTakesAnotherPartsName) {
         }
         EXPECT_EQ(fresh.log().count("ProSolidBodiesCollect"), c.reads);
         EXPECT_TRUE(fresh.transcript().areaKeys().empty());
-        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+        HostTest::expectLedgerClean(fresh);
     }
 }
 
@@ -369,7 +369,7 @@ TEST_F(PartTest, ModelsWhoseNamesNarrowAlikeStayDistinct) {
             }
             EXPECT_EQ(fresh.log().count("ProSolidBodiesCollect"), c.reads);
             EXPECT_TRUE(fresh.transcript().areaKeys().empty());
-            EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+            HostTest::expectLedgerClean(fresh);
         }
     }
 }
@@ -407,7 +407,7 @@ TEST_F(PartTest, WarningsAboutModelsThatNarrowAlikeCarryThePlainName) {
         EXPECT_EQ(shown[0].key, "WarningSurfaceTessellationFailed %0s");
         ASSERT_EQ(shown[0].args.size(), 1u);
         EXPECT_EQ(shown[0].args[0], Hostsim::toUtf8(Velmora::exactWideText(n).value()));
-        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+        HostTest::expectLedgerClean(fresh);
     }
 }
 
@@ -483,7 +483,7 @@ TEST_F(PartTest, LengthsAreMillimetresOfTheTopModel) {
         for (std::size_t i = 0; i < 16; ++i) {
             EXPECT_NEAR(m[i], expected[i], 1e-12) << i;
         }
-        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+        HostTest::expectLedgerClean(fresh);
     }
 }
 
@@ -630,7 +630,7 @@ TEST_F(PartTest, ComponentsThatAreNotShownArePassedOver) {
             const bool spoiledPlacement = component.matrix[3] == 0.0 && component.matrix[7] == 0.0;
             EXPECT_FALSE(spoiledPlacement);
         }
-        EXPECT_TRUE(fresh.ledger().empty()) << fresh.ledger().report();
+        HostTest::expectLedgerClean(fresh);
     }
 }
 

@@ -137,8 +137,6 @@ TEST_P(PlacementAcrossUnitsTest, EachComponentPutsTheCubeWhereTheSceneDoesAtItsO
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, PlacementAcrossUnitsTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                             return std::string(info.param.name);
-                         });
+                         PrintedValue::caseName<Case>);
 
 } // namespace

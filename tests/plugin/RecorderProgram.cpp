@@ -64,13 +64,14 @@ bool waitFor(const fs::path& file) {
 
 #ifndef _WIN32
 bool heldOpen(const fs::path& file) {
+    // The path as written, not resolved: a removed file has no canonical form, and the link of
+    // a descriptor that holds one reads as its former path with " (deleted)" after it.
+    const std::string target = fs::absolute(file).lexically_normal().string();
+    const std::string removed = target + " (deleted)";
     std::error_code error;
-    const fs::path target = fs::canonical(file, error);
-    if (error) {
-        return false;
-    }
     for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
-        if (fs::read_symlink(entry.path(), error) == target && !error) {
+        const std::string link = fs::read_symlink(entry.path(), error).string();
+        if (!error && (link == target || link == removed)) {
             return true;
         }
     }

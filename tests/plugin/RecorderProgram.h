@@ -30,7 +30,8 @@ std::string commandRecord(const std::filesystem::path& program);
 bool waitFor(const std::filesystem::path& file);
 
 #ifndef _WIN32
-// Whether this process has the file open under any descriptor.
+// Whether this process has the file at this path open under any descriptor, also once it was
+// removed. The path is compared as given: links among its folders are not followed.
 bool heldOpen(const std::filesystem::path& file);
 #endif
 

@@ -23,9 +23,13 @@ void HostSessionTest::TearDown() {
     runtime.reset();
 }
 
-void HostSessionTest::expectLedgerClean() {
+void expectLedgerClean(Hostsim::Session& session) {
     EXPECT_TRUE(session.ledger().empty()) << session.ledger().report();
     EXPECT_TRUE(session.ledger().violations().empty()) << session.ledger().report();
+}
+
+void HostSessionTest::expectLedgerClean() {
+    HostTest::expectLedgerClean(session);
 }
 
 Hostsim::Model& addBoxPart(Hostsim::Session& session, const std::wstring& name,

@@ -28,6 +28,10 @@ private:
     ProErrors status_;
 };
 
+// Fails the test when a host allocation of the session is outstanding or a release was refused
+// (a second or an unknown release, or one through the wrong function).
+void expectLedgerClean(Hostsim::Session& session);
+
 // A fresh session with the runtime attached. TearDown fails the test when a host allocation is
 // outstanding or a release was refused.
 class HostSessionTest : public ::testing::Test {

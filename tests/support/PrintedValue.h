@@ -1,7 +1,10 @@
 // The values of test cases as one line of text in GoogleTest's messages: texts quoted with
 // everything outside printable ASCII escaped (bytes as \xHH, code points as \uHHHH or
-// \UHHHHHHHH), numbers in their shortest exact form, lists in brackets.
+// \UHHHHHHHH), numbers in their shortest exact form, lists in brackets. And the name of a
+// parameterised test's case.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <charconv>
 #include <cstdio>
@@ -128,6 +131,11 @@ template <class Item, class Print> std::string list(const std::vector<Item>& ite
 // A list of texts: ["a", "b"].
 template <class Char> std::string texts(const std::vector<std::basic_string<Char>>& items) {
     return list(items, [](const std::basic_string<Char>& item) { return text(item); });
+}
+
+// A case's own name as the name of its test: INSTANTIATE_TEST_SUITE_P(..., caseName<Case>).
+template <class Case> std::string caseName(const testing::TestParamInfo<Case>& info) {
+    return std::string(info.param.name);
 }
 
 } // namespace PrintedValue
