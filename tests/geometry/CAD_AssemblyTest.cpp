@@ -130,9 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
         DuplicateCase{"EitherSideOfTheCellLimit", std::nextafter(0x1p40, 0.0), 0x1p40, -2},
         DuplicateCase{"BeyondTheCellLimit", 0x1p41 + 0.25, 0x1p41 + 0.5, 0},
         DuplicateCase{"FarApart", 0.0, 100.0, 0}),
-    [](const ::testing::TestParamInfo<DuplicateCase>& info) {
-        return std::string(info.param.name);
-    });
+    PrintedValue::caseName<DuplicateCase>);
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "AssemblyNode.h"
 #include "CAD_Component.h"
+#include "PrintedValue.h"
 #include "SinglePart.h"
 #include "SolidBody.h"
 #include "Surface.h"
@@ -125,9 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
         TriangleOrderCase{"FirstCornerDecides", {2, 0, 0, 0}, {1, 9, 9, 5}, false, false, true},
         // Rotated corners are a different triangle.
         TriangleOrderCase{"RotatedCorners", {1, 2, 3, 0}, {2, 3, 1, 0}, false, true, false}),
-    [](const ::testing::TestParamInfo<TriangleOrderCase>& info) {
-        return std::string(info.param.name);
-    });
+    PrintedValue::caseName<TriangleOrderCase>);
 
 } // namespace
 

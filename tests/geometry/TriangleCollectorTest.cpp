@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {std::nextafter(8.0, 9.0), 0, 0},
                 {0, 1, 0},
                 true}),
-    [](const ::testing::TestParamInfo<AddCase>& info) { return std::string(info.param.name); });
+    PrintedValue::caseName<AddCase>);
 
 TEST(TriangleCollector, EveryTriangleRefersToItsOwnThreePoints) {
     TriangleCollector collector;
@@ -238,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CtiCase{"NoneFirst", -1, 600, 600}, CtiCase{"NoneSecond", 600, -1, 600},
                       CtiCase{"NoneAndZero", -1, 0, 0}, CtiCase{"BothNone", -1, -1, -1},
                       CtiCase{"BothEqual", 600, 600, 600}),
-    [](const ::testing::TestParamInfo<CtiCase>& info) { return std::string(info.param.name); });
+    PrintedValue::caseName<CtiCase>);
 
 TEST(TriangleCollectorWeld, SameTriangleTwiceOnOneSurfaceIsKeptOnce) {
     TriangleCollector collector;

@@ -105,9 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MalformedUtf8{"BeyondU10FFFF", "\xF4\x90\x80\x80",
                                     U"\uFFFD\uFFFD\uFFFD\uFFFD"},
                       MalformedUtf8{"InvalidLeadByte", "\xFF", U"\uFFFD"}),
-    [](const ::testing::TestParamInfo<MalformedUtf8>& info) {
-        return std::string(info.param.name);
-    });
+    PrintedValue::caseName<MalformedUtf8>);
 
 } // namespace
 

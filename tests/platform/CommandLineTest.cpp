@@ -21,10 +21,6 @@ void PrintTo(const SplitCase& c, std::ostream* os) {
     *os << c.name << ": " << PrintedValue::text(c.line) << " -> " << PrintedValue::texts(c.args);
 }
 
-template <class Case> std::string caseName(const testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
-
 class SplitCommandLine : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitCommandLine, FollowsTheWindowsRuntimeRules) {
@@ -72,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"QuotedPartsJoin", L"prog \"a\"b\"c d\"", {L"prog", L"abc d"}},
         SplitCase{"QuotedBlankInsideAWord", L"prog a\"b c\"d", {L"prog", L"ab cd"}},
         SplitCase{"OutsideAscii", L"prog \u00E9 \"\u00FC x\"", {L"prog", L"\u00E9", L"\u00FC x"}}),
-    caseName<SplitCase>);
+    PrintedValue::caseName<SplitCase>);
 
 struct CandidateCase {
     const char* name;
@@ -108,6 +104,6 @@ INSTANTIATE_TEST_SUITE_P(
         CandidateCase{"DriveRelative", L"d:x.exe", {L"x.exe", L"x"}},
         CandidateCase{"OnlyExe", L".exe", {L".exe", L".exe.exe"}},
         CandidateCase{"OnlyADrive", L"C:", {}}, CandidateCase{"Empty", L"", {}}),
-    caseName<CandidateCase>);
+    PrintedValue::caseName<CandidateCase>);
 
 } // namespace

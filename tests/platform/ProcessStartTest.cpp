@@ -1,4 +1,5 @@
 #include "OpenHandles.h"
+#include "PrintedValue.h"
 #include "RecorderProgram.h"
 #include "Utf8.h"
 #include "Win32Api.h"
@@ -212,21 +213,23 @@ TEST_P(CreateProcessRefuses, WithTheErrorOfTheRequest) {
     EXPECT_FALSE(fs::exists(base + ".args.part"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CreateProcessRefuses,
-    testing::Values(
-        RefusedCase{
-            .name = "OwnEnvironment", .environment = g_environment, .error = ERROR_NOT_SUPPORTED},
-        RefusedCase{.name = "CreationFlags", .creationFlags = 0x10, .error = ERROR_NOT_SUPPORTED},
-        RefusedCase{.name = "NoProcessInformation",
-                    .processInformation = false,
-                    .error = ERROR_INVALID_PARAMETER},
-        RefusedCase{.name = "NoStartupInformation",
-                    .startupInformation = false,
-                    .error = ERROR_INVALID_PARAMETER},
-        RefusedCase{
-            .name = "NoCommandLine", .commandLine = false, .error = ERROR_INVALID_PARAMETER}),
-    [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, CreateProcessRefuses,
+                         testing::Values(RefusedCase{.name = "OwnEnvironment",
+                                                     .environment = g_environment,
+                                                     .error = ERROR_NOT_SUPPORTED},
+                                         RefusedCase{.name = "CreationFlags",
+                                                     .creationFlags = 0x10,
+                                                     .error = ERROR_NOT_SUPPORTED},
+                                         RefusedCase{.name = "NoProcessInformation",
+                                                     .processInformation = false,
+                                                     .error = ERROR_INVALID_PARAMETER},
+                                         RefusedCase{.name = "NoStartupInformation",
+                                                     .startupInformation = false,
+                                                     .error = ERROR_INVALID_PARAMETER},
+                                         RefusedCase{.name = "NoCommandLine",
+                                                     .commandLine = false,
+                                                     .error = ERROR_INVALID_PARAMETER}),
+                         PrintedValue::caseName<RefusedCase>);
 
 TEST_F(CreateProcess, CurrentDirectoryIsHandedOn) {
     std::wstring line = L"\"" + wide((dir / "recorder").string()) + L"\" out";
