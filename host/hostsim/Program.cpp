@@ -18,12 +18,14 @@
 #include <random>
 #include <set>
 #include <utility>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -116,8 +118,49 @@ fs::path fullPath(const fs::path& path) {
     return ec ? path : full;
 }
 
-// A folder the run uses, made when missing; an error says why it cannot be.
-std::optional<std::string> makeFolder(const fs::path& dir) {
+// Removes a folder only while it is empty; false when it is not, or is gone, or is no folder.
+bool removeEmptyFolder(const fs::path& dir) {
+#if defined(_WIN32)
+    return RemoveDirectoryW(dir.c_str()) != 0;
+#else
+    return ::rmdir(dir.c_str()) == 0;
+#endif
+}
+
+// The folders this run made for its working directory: unless kept, they go again at the end,
+// the deepest first and each only while empty (whatever was put in one keeps it and those above).
+class MadeFolders {
+public:
+    MadeFolders() = default;
+    MadeFolders(MadeFolders&& other) noexcept : made_(std::exchange(other.made_, {})) {}
+    MadeFolders& operator=(MadeFolders&&) = delete;
+    ~MadeFolders() {
+        for (auto it = made_.rbegin(); it != made_.rend() && removeEmptyFolder(*it); ++it) {
+        }
+    }
+
+    void add(const fs::path& dir) { made_.push_back(dir); }
+    void keep() { made_.clear(); }
+
+private:
+    std::vector<fs::path> made_;
+};
+
+// A folder the run uses, made when missing; each folder this makes is added to `made`. An error
+// says why it cannot be.
+std::optional<std::string> makeFolder(const fs::path& dir, MadeFolders& made) {
+    // Level by level, to know which folders were not there before; at the first level that
+    // cannot be made, the rest is made as a whole, which says why.
+    fs::path partial = dir.root_path();
+    for (const fs::path& part : dir.relative_path()) {
+        partial /= part;
+        std::error_code ec;
+        if (fs::create_directory(partial, ec)) {
+            made.add(partial);
+        } else if (ec) {
+            break;
+        }
+    }
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (!ec && !fs::is_directory(dir, ec)) {
@@ -136,6 +179,7 @@ std::set<fs::path> entries(const fs::path& dir) {
     return names;
 }
 
+#if !defined(_WIN32)
 // Removes a folder of this run's own when the run ends, unless it is kept.
 class RemovedAtEnd {
 public:
@@ -158,7 +202,6 @@ private:
     fs::path dir_;
 };
 
-#if !defined(_WIN32)
 // The registry store's folder, made when missing. The store refuses folders of another user and
 // makes its own private: so is every folder made here (0700), whatever the process's mask.
 std::optional<std::string> makePrivateFolder(const fs::path& dir) {
@@ -374,12 +417,19 @@ Ending readSessionScript(Session& session, const Options& o, std::ostream& err) 
     return std::nullopt;
 }
 
+// The working directory, and the folders this run made for it: they go again when the run ends
+// before the module has run.
+struct WorkFolder {
+    fs::path path;
+    MadeFolders made;
+};
+
 // Where the exchange file goes: --workdir (from the current folder), else the scene's (from
 // the scene's folder), else a fresh folder. Whichever it is, the plug-in must be handed that
-// very folder, and it must exist; a fresh folder that cannot be used goes again.
-Step<fs::path> setWorkingDirectory(Session& session, const Options& o, std::ostream& err) {
+// very folder, and it must exist.
+Step<WorkFolder> setWorkingDirectory(Session& session, const Options& o, std::ostream& err) {
     fs::path workingDirectory;
-    RemovedAtEnd unusedFreshFolder;
+    MadeFolders made;
     if (!o.workdir.empty()) {
         workingDirectory = fullPath(pathFromUtf8(o.workdir));
     } else if (!session.workingDirectory.empty()) {
@@ -395,7 +445,7 @@ Step<fs::path> setWorkingDirectory(Session& session, const Options& o, std::ostr
             err << "hostsim: no fresh working directory: " << e.what() << '\n';
             return ExitStatus::SetupFailed;
         }
-        unusedFreshFolder.own(workingDirectory);
+        made.add(workingDirectory);
     }
     // With the system's own separators, as a host reports its folder (a change on Windows only).
     workingDirectory.make_preferred();
@@ -404,14 +454,13 @@ Step<fs::path> setWorkingDirectory(Session& session, const Options& o, std::ostr
             << " cannot be handed to the plug-in: " << *why << '\n';
         return ExitStatus::SetupFailed;
     }
-    if (std::optional<std::string> why = makeFolder(workingDirectory)) {
+    if (std::optional<std::string> why = makeFolder(workingDirectory, made)) {
         err << "hostsim: the working directory " << utf8Path(workingDirectory)
             << " cannot be made: " << *why << '\n';
         return ExitStatus::SetupFailed;
     }
-    unusedFreshFolder.keep();
     session.workingDirectory = widePath(workingDirectory);
-    return workingDirectory;
+    return WorkFolder{workingDirectory, std::move(made)};
 }
 
 // Off Windows, the registry's file store: the named folder, made private when missing, else a
@@ -582,10 +631,12 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
     if (Ending end = readSessionScript(session, *options, err)) {
         return *end;
     }
-    Step<fs::path> workingDirectory = setWorkingDirectory(session, *options, err);
-    if (!workingDirectory) {
-        return workingDirectory.ending();
+    // Until the module has run, an ending takes away the folders made for the working directory.
+    Step<WorkFolder> workFolder = setWorkingDirectory(session, *options, err);
+    if (!workFolder) {
+        return workFolder.ending();
     }
+    const fs::path& workingDirectory = workFolder->path;
     Step<RegistryStore> registry = setUpRegistry(*options, err);
     if (!registry) {
         return registry.ending();
@@ -593,15 +644,16 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
     if (Ending end = writeInstallPath(*options, err)) {
         return *end;
     }
-    showSetUp(out, *options, *module, *textRoot, *workingDirectory, *registry);
+    showSetUp(out, *options, *module, *textRoot, workingDirectory, *registry);
     if (beforeStart) {
         beforeStart(session);
     }
-    const std::set<fs::path> before = entries(*workingDirectory);
+    const std::set<fs::path> before = entries(workingDirectory);
     if (Ending end = runModule(session, *module, out, err)) {
         return *end;
     }
-    return report(session, *workingDirectory, before, out, err);
+    workFolder->made.keep();
+    return report(session, workingDirectory, before, out, err);
 }
 
 } // namespace Hostsim
