@@ -441,6 +441,25 @@ TEST_F(HostsimProgramTest, BadInputHasAStatusOfItsKindAndSaysWhereAndWhy) {
                      },
                      ExitStatus::BadSession,
                      {utf8Path(dir / "fifo") + ": cannot read the session script: it is a FIFO"}});
+    // Set-up that fails after the working directory was made.
+    cases.push_back({"a registry whose root of the install path is a plain file",
+                     [](HostsimProgramTest& t) {
+                         const fs::path store = t.folder("registry-file");
+                         write(store / "HKEY_LOCAL_MACHINE", "x");
+                         return std::vector<std::string>{"--registry", utf8Path(store),
+                                                         "--tarvelo-dir", utf8Path(t.dir.path())};
+                     },
+                     ExitStatus::SetupFailed,
+                     {"hostsim: --tarvelo-dir: \"Path\" under \"SOFTWARE\\Korvane\\Tarvelo\": "
+                      "the key cannot be created (Windows error 1016)\n"}});
+    cases.push_back({"a temporary folder that is a plain file",
+                     [](HostsimProgramTest& t) {
+                         fs::remove(t.tmp);
+                         write(t.tmp, "x");
+                         return std::vector<std::string>{};
+                     },
+                     ExitStatus::SetupFailed,
+                     {"hostsim: no fresh working directory: "}});
 #endif
     const fs::path start = fs::current_path();
     int n = 0;
@@ -467,6 +486,13 @@ TEST_F(HostsimProgramTest, BadInputHasAStatusOfItsKindAndSaysWhereAndWhy) {
         }
 #endif
     }
+#if !defined(_WIN32)
+    // The named registry holds what was there before, and nothing else.
+    EXPECT_EQ(namesIn(dir / "registry-file"), std::vector<std::string>{"HKEY_LOCAL_MACHINE"});
+    // The last case's temporary folder, a plain file, is as it was.
+    std::ifstream plainTmp(dir / ("tmp-" + std::to_string(n)));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(plainTmp), {}), "x");
+#endif
 }
 
 // A run that ends before the module has run leaves none of the folders it made for the working
