@@ -23,8 +23,8 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <cerrno>
-#include <sys/stat.h>
+#include "RegistryStore.h"
+
 #include <unistd.h>
 #endif
 
@@ -202,25 +202,29 @@ private:
     fs::path dir_;
 };
 
-// The registry store's folder, made when missing. The store refuses folders of another user and
-// makes its own private: so is every folder made here (0700), whatever the process's mask.
-std::optional<std::string> makePrivateFolder(const fs::path& dir) {
-    fs::path partial;
-    for (const fs::path& part : dir.lexically_normal()) {
-        partial /= part;
-        if (::mkdir(partial.c_str(), 0700) == 0) {
-            if (::chmod(partial.c_str(), 0700) != 0) {
-                return std::error_code(errno, std::generic_category()).message();
-            }
-        } else if (errno != EEXIST) {
-            return std::error_code(errno, std::generic_category()).message();
-        }
+// Why the store's folder cannot be used.
+std::string storeProblem(Platform::StoreStatus status) {
+    using Platform::StoreStatus;
+    switch (status) {
+    case StoreStatus::Ok:
+        return "no problem";
+    case StoreStatus::Missing:
+        return "a folder on its way is missing";
+    case StoreStatus::Denied:
+        return "access is denied";
+    case StoreStatus::Unsafe:
+        return "it belongs to another user";
+    case StoreStatus::NoLocation:
+        return "its full path cannot be found";
+    case StoreStatus::Unreadable:
+        return "it or a folder on its way is no folder, or cannot be read";
+    case StoreStatus::WriteFailed:
+        return "it cannot be made private or flushed to disk";
+    case StoreStatus::TooLarge:
+    case StoreStatus::LockTimeout:
+        break;
     }
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) {
-        return ec ? ec.message() : std::string("it is no folder");
-    }
-    return std::nullopt;
+    return "the store answered " + std::to_string(static_cast<int>(status));
 }
 
 // The registry store the platform layer uses during the run; the previous setting comes back.
@@ -476,7 +480,8 @@ Step<RegistryStore> setUpRegistry([[maybe_unused]] const Options& o,
         try {
             registryDir = freshDirectory("registry");
             temporary.own(registryDir);
-            // The store refuses a folder that others can write, whatever the process's mask left.
+            // The process's mask may have taken the owner's own bits away; the store makes a
+            // folder private but keeps the owner's bits as they are.
             fs::permissions(registryDir, fs::perms::owner_all, fs::perm_options::replace);
         } catch (const fs::filesystem_error& e) {
             err << "hostsim: no fresh registry store: " << e.what() << '\n';
@@ -484,13 +489,16 @@ Step<RegistryStore> setUpRegistry([[maybe_unused]] const Options& o,
         }
     } else {
         registryDir = fullPath(pathFromUtf8(o.registry));
-        if (std::optional<std::string> why = makePrivateFolder(registryDir)) {
-            err << "hostsim: the registry store " << utf8Path(registryDir)
-                << " cannot be made: " << *why << '\n';
-            return ExitStatus::SetupFailed;
-        }
     }
-    return RegistryStore{registryDir, std::move(temporary), RegistryLocation(registryDir)};
+    // Made and checked by the store itself, so that a folder it would refuse ends the run here.
+    RegistryLocation location(registryDir);
+    if (Platform::StoreStatus status = Platform::makeStoreFolder();
+        status != Platform::StoreStatus::Ok) {
+        err << "hostsim: the registry store " << utf8Path(registryDir)
+            << " cannot be made: " << storeProblem(status) << '\n';
+        return ExitStatus::SetupFailed;
+    }
+    return RegistryStore{registryDir, std::move(temporary), std::move(location)};
 #endif
 }
 

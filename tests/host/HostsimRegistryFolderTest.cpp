@@ -3,6 +3,7 @@
 #if !defined(_WIN32)
 
 #include "ChildProcess.h"
+#include "ExitStatus.h"
 #include "PathText.h"
 #include "RecorderProgram.h"
 #include "TempDir.h"
@@ -12,6 +13,7 @@
 #include <fstream>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -109,6 +111,22 @@ TEST_F(HostsimRegistryFolder, AStoreFolderThatIsNoFolderIsASetupError) {
     EXPECT_NE(r.err.find("the registry store " + utf8Path(store) + " cannot be made"),
               std::string::npos)
         << r.err;
+}
+
+// The store refuses a folder of another user (another user could plant values there, such as
+// the program an export starts): the run ends at set-up, before anything is written into it.
+TEST_F(HostsimRegistryFolder, AStoreFolderOfAnotherUserIsASetupError) {
+    fs::create_directories(store);
+    const uid_t other = ::geteuid() + 12345;
+    if (::chown(store.c_str(), other, static_cast<gid_t>(-1)) != 0) {
+        GTEST_SKIP() << "only a test run as root can give a folder to another user";
+    }
+    TestProcess::Result r = exportWith("foreign", {"--tarvelo-dir", utf8Path(dir.path())});
+    EXPECT_EQ(r.exitCode, static_cast<int>(Hostsim::ExitStatus::SetupFailed)) << r.out << r.err;
+    EXPECT_EQ(r.err, "hostsim: the registry store " + utf8Path(store) +
+                         " cannot be made: it belongs to another user\n");
+    EXPECT_TRUE(fs::is_empty(store));
+    EXPECT_FALSE(fs::exists(dir / "foreign"));
 }
 
 } // namespace
