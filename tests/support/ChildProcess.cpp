@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "Utf8Path.h"
+
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -39,7 +41,7 @@ std::string readAll(const fs::path& file) {
 
 #if defined(_WIN32)
 std::wstring wide(const std::string& text) {
-    return fs::path(std::u8string(text.begin(), text.end())).wstring();
+    return ProgramText::pathFromUtf8(text).wstring();
 }
 
 // One argument quoted the way the Windows runtime splits a command line.
