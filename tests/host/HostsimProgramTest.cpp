@@ -99,8 +99,7 @@ public: // the tables' cases set up their files through the fixture
 #endif
         TestProcess::Result r = TestProcess::run(kHostsim, arguments, scratch(), options);
         // Shown when a check of the run fails.
-        lastRun_ =
-            "exit " + std::to_string(r.exitCode) + "\n--- out\n" + r.out + "--- err\n" + r.err;
+        lastRun_ = TestProcess::describe(r);
         return r;
     }
     std::string lastRun() const {
@@ -931,12 +930,11 @@ TEST_F(HostsimProgramTest, OutputThatCannotBeWrittenIsAnError) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::string> arguments = {
-            "-c", std::string("exec \"$0\" \"$@\" ") + c.redirection, utf8Path(kHostsim),
-            "--registry", utf8Path(sandbox.storeDirectory())};
+        std::vector<std::string> arguments = {"--registry", utf8Path(sandbox.storeDirectory())};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        TestProcess::Result r = TestProcess::run("/bin/sh", arguments, scratch());
-        EXPECT_EQ(r.exitCode, code(c.status)) << r.out << r.err;
+        TestProcess::Result r =
+            TestProcess::runRedirected(kHostsim, arguments, c.redirection, scratch());
+        EXPECT_EQ(r.exitCode, code(c.status)) << TestProcess::describe(r);
         EXPECT_EQ(r.err, c.err);
     }
 }

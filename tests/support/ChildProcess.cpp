@@ -192,4 +192,20 @@ Options cLocale() {
     return o;
 }
 
+std::string describe(const Result& result) {
+    return "exit " + std::to_string(result.exitCode) + "\n--- out\n" + result.out + "--- err\n" +
+           result.err;
+}
+
+#if !defined(_WIN32)
+Result runRedirected(const fs::path& program, const std::vector<std::string>& arguments,
+                     const std::string& redirection, const fs::path& scratch) {
+    // The shell's own arguments after the script are $0, $1, ...: the program and its arguments.
+    std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" " + redirection,
+                                      ProgramText::utf8Path(program)};
+    shell.insert(shell.end(), arguments.begin(), arguments.end());
+    return run("/bin/sh", shell, scratch);
+}
+#endif
+
 } // namespace TestProcess

@@ -45,8 +45,7 @@ protected:
     TestProcess::Result tvlsummary(const std::vector<std::string>& arguments,
                                    const TestProcess::Options& options = {}) {
         TestProcess::Result r = TestProcess::run(kTvlsummary, arguments, scratch, options);
-        lastRun_ =
-            "exit " + std::to_string(r.exitCode) + "\n--- out\n" + r.out + "--- err\n" + r.err;
+        lastRun_ = TestProcess::describe(r);
         return r;
     }
     std::string lastRun() const { return lastRun_; }
@@ -196,11 +195,9 @@ TEST_F(TvlSummaryTest, OutputThatCannotBeWrittenIsAnError) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::string> arguments = {
-            "-c", std::string("exec \"$0\" \"$@\" ") + c.redirection, utf8Path(kTvlsummary)};
-        arguments.insert(arguments.end(), c.files.begin(), c.files.end());
-        TestProcess::Result r = TestProcess::run("/bin/sh", arguments, scratch);
-        EXPECT_EQ(r.exitCode, c.status) << r.out << r.err;
+        TestProcess::Result r =
+            TestProcess::runRedirected(kTvlsummary, c.files, c.redirection, scratch);
+        EXPECT_EQ(r.exitCode, c.status) << TestProcess::describe(r);
         EXPECT_EQ(r.err, c.err);
     }
 }
