@@ -1,18 +1,9 @@
-// Paths as UTF-8 and wide text without the locale.
+// Paths as the host's wide text without the locale.
 #include "PathText.h"
 
 #include "Utf8.h"
 
 namespace Hostsim {
-
-std::string utf8Path(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::filesystem::path pathFromUtf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
 
 std::wstring widePath(const std::filesystem::path& path) {
 #if defined(_WIN32)

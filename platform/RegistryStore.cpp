@@ -744,4 +744,9 @@ std::optional<std::vector<RegistryValue>> parseValues(const std::vector<unsigned
     return values;
 }
 
+StoreStatus makeStoreFolder() {
+    fs::path dir;
+    return storeFolder(true, dir);
+}
+
 } // namespace Platform

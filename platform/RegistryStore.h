@@ -101,4 +101,9 @@ StoreStatus updateValues(const StoreKey& key,
 std::vector<unsigned char> serializeValues(const std::vector<RegistryValue>& values);
 std::optional<std::vector<RegistryValue>> parseValues(const std::vector<unsigned char>& bytes);
 
+// Makes the store's folder where it is missing, with each missing folder above it, as a write
+// would (private, whatever the process's mask), and checks it as every call does: Ok when the
+// store can be used.
+StoreStatus makeStoreFolder();
+
 } // namespace Platform

@@ -4,6 +4,7 @@
 #include "ProgramArguments.h"
 #include "ProgramOutput.h"
 #include "TvlReader.h"
+#include "Utf8Path.h"
 
 #include <CLI/CLI.hpp>
 
@@ -17,10 +18,6 @@ namespace {
 constexpr int kBadArguments = 1;
 constexpr int kUnreadable = 2;
 constexpr int kOutputFailed = 3;
-
-std::filesystem::path pathFromUtf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
 
 int run(const std::vector<std::string>& arguments) {
     CLI::App app("tvlsummary: reads exchange files (.tvl) and prints, for each, three lines:\n"
@@ -60,7 +57,7 @@ int run(const std::vector<std::string>& arguments) {
     int status = 0;
     for (const std::string& file : files) {
         try {
-            const TvlRead::File content = TvlRead::readFile(pathFromUtf8(file));
+            const TvlRead::File content = TvlRead::readFile(ProgramText::pathFromUtf8(file));
             std::cout << file << ":\n";
             TvlRead::summary(content, std::cout);
         } catch (const TvlRead::ReadError& e) {

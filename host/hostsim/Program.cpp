@@ -18,12 +18,14 @@
 #include <random>
 #include <set>
 #include <utility>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <cerrno>
-#include <sys/stat.h>
+#include "RegistryStore.h"
+
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -116,8 +118,49 @@ fs::path fullPath(const fs::path& path) {
     return ec ? path : full;
 }
 
-// A folder the run uses, made when missing; an error says why it cannot be.
-std::optional<std::string> makeFolder(const fs::path& dir) {
+// Removes a folder only while it is empty; false when it is not, or is gone, or is no folder.
+bool removeEmptyFolder(const fs::path& dir) {
+#if defined(_WIN32)
+    return RemoveDirectoryW(dir.c_str()) != 0;
+#else
+    return ::rmdir(dir.c_str()) == 0;
+#endif
+}
+
+// The folders this run made for its working directory: unless kept, they go again at the end,
+// the deepest first and each only while empty (whatever was put in one keeps it and those above).
+class MadeFolders {
+public:
+    MadeFolders() = default;
+    MadeFolders(MadeFolders&& other) noexcept : made_(std::exchange(other.made_, {})) {}
+    MadeFolders& operator=(MadeFolders&&) = delete;
+    ~MadeFolders() {
+        for (auto it = made_.rbegin(); it != made_.rend() && removeEmptyFolder(*it); ++it) {
+        }
+    }
+
+    void add(const fs::path& dir) { made_.push_back(dir); }
+    void keep() { made_.clear(); }
+
+private:
+    std::vector<fs::path> made_;
+};
+
+// A folder the run uses, made when missing; each folder this makes is added to `made`. An error
+// says why it cannot be.
+std::optional<std::string> makeFolder(const fs::path& dir, MadeFolders& made) {
+    // Level by level, to know which folders were not there before; at the first level that
+    // cannot be made, the rest is made as a whole, which says why.
+    fs::path partial = dir.root_path();
+    for (const fs::path& part : dir.relative_path()) {
+        partial /= part;
+        std::error_code ec;
+        if (fs::create_directory(partial, ec)) {
+            made.add(partial);
+        } else if (ec) {
+            break;
+        }
+    }
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (!ec && !fs::is_directory(dir, ec)) {
@@ -136,6 +179,7 @@ std::set<fs::path> entries(const fs::path& dir) {
     return names;
 }
 
+#if !defined(_WIN32)
 // Removes a folder of this run's own when the run ends, unless it is kept.
 class RemovedAtEnd {
 public:
@@ -158,26 +202,29 @@ private:
     fs::path dir_;
 };
 
-#if !defined(_WIN32)
-// The registry store's folder, made when missing. The store refuses folders of another user and
-// makes its own private: so is every folder made here (0700), whatever the process's mask.
-std::optional<std::string> makePrivateFolder(const fs::path& dir) {
-    fs::path partial;
-    for (const fs::path& part : dir.lexically_normal()) {
-        partial /= part;
-        if (::mkdir(partial.c_str(), 0700) == 0) {
-            if (::chmod(partial.c_str(), 0700) != 0) {
-                return std::error_code(errno, std::generic_category()).message();
-            }
-        } else if (errno != EEXIST) {
-            return std::error_code(errno, std::generic_category()).message();
-        }
+// Why the store's folder cannot be used.
+std::string storeProblem(Platform::StoreStatus status) {
+    using Platform::StoreStatus;
+    switch (status) {
+    case StoreStatus::Ok:
+        return "no problem";
+    case StoreStatus::Missing:
+        return "a folder on its way is missing";
+    case StoreStatus::Denied:
+        return "access is denied";
+    case StoreStatus::Unsafe:
+        return "it belongs to another user";
+    case StoreStatus::NoLocation:
+        return "its full path cannot be found";
+    case StoreStatus::Unreadable:
+        return "it or a folder on its way is no folder, or cannot be read";
+    case StoreStatus::WriteFailed:
+        return "it cannot be made private or flushed to disk";
+    case StoreStatus::TooLarge:
+    case StoreStatus::LockTimeout:
+        break;
     }
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) {
-        return ec ? ec.message() : std::string("it is no folder");
-    }
-    return std::nullopt;
+    return "the store answered " + std::to_string(static_cast<int>(status));
 }
 
 // The registry store the platform layer uses during the run; the previous setting comes back.
@@ -374,12 +421,19 @@ Ending readSessionScript(Session& session, const Options& o, std::ostream& err) 
     return std::nullopt;
 }
 
+// The working directory, and the folders this run made for it: they go again when the run ends
+// before the module has run.
+struct WorkFolder {
+    fs::path path;
+    MadeFolders made;
+};
+
 // Where the exchange file goes: --workdir (from the current folder), else the scene's (from
 // the scene's folder), else a fresh folder. Whichever it is, the plug-in must be handed that
-// very folder, and it must exist; a fresh folder that cannot be used goes again.
-Step<fs::path> setWorkingDirectory(Session& session, const Options& o, std::ostream& err) {
+// very folder, and it must exist.
+Step<WorkFolder> setWorkingDirectory(Session& session, const Options& o, std::ostream& err) {
     fs::path workingDirectory;
-    RemovedAtEnd unusedFreshFolder;
+    MadeFolders made;
     if (!o.workdir.empty()) {
         workingDirectory = fullPath(pathFromUtf8(o.workdir));
     } else if (!session.workingDirectory.empty()) {
@@ -395,7 +449,7 @@ Step<fs::path> setWorkingDirectory(Session& session, const Options& o, std::ostr
             err << "hostsim: no fresh working directory: " << e.what() << '\n';
             return ExitStatus::SetupFailed;
         }
-        unusedFreshFolder.own(workingDirectory);
+        made.add(workingDirectory);
     }
     // With the system's own separators, as a host reports its folder (a change on Windows only).
     workingDirectory.make_preferred();
@@ -404,14 +458,13 @@ Step<fs::path> setWorkingDirectory(Session& session, const Options& o, std::ostr
             << " cannot be handed to the plug-in: " << *why << '\n';
         return ExitStatus::SetupFailed;
     }
-    if (std::optional<std::string> why = makeFolder(workingDirectory)) {
+    if (std::optional<std::string> why = makeFolder(workingDirectory, made)) {
         err << "hostsim: the working directory " << utf8Path(workingDirectory)
             << " cannot be made: " << *why << '\n';
         return ExitStatus::SetupFailed;
     }
-    unusedFreshFolder.keep();
     session.workingDirectory = widePath(workingDirectory);
-    return workingDirectory;
+    return WorkFolder{workingDirectory, std::move(made)};
 }
 
 // Off Windows, the registry's file store: the named folder, made private when missing, else a
@@ -427,7 +480,8 @@ Step<RegistryStore> setUpRegistry([[maybe_unused]] const Options& o,
         try {
             registryDir = freshDirectory("registry");
             temporary.own(registryDir);
-            // The store refuses a folder that others can write, whatever the process's mask left.
+            // The process's mask may have taken the owner's own bits away; the store makes a
+            // folder private but keeps the owner's bits as they are.
             fs::permissions(registryDir, fs::perms::owner_all, fs::perm_options::replace);
         } catch (const fs::filesystem_error& e) {
             err << "hostsim: no fresh registry store: " << e.what() << '\n';
@@ -435,13 +489,16 @@ Step<RegistryStore> setUpRegistry([[maybe_unused]] const Options& o,
         }
     } else {
         registryDir = fullPath(pathFromUtf8(o.registry));
-        if (std::optional<std::string> why = makePrivateFolder(registryDir)) {
-            err << "hostsim: the registry store " << utf8Path(registryDir)
-                << " cannot be made: " << *why << '\n';
-            return ExitStatus::SetupFailed;
-        }
     }
-    return RegistryStore{registryDir, std::move(temporary), RegistryLocation(registryDir)};
+    // Made and checked by the store itself, so that a folder it would refuse ends the run here.
+    RegistryLocation location(registryDir);
+    if (Platform::StoreStatus status = Platform::makeStoreFolder();
+        status != Platform::StoreStatus::Ok) {
+        err << "hostsim: the registry store " << utf8Path(registryDir)
+            << " cannot be made: " << storeProblem(status) << '\n';
+        return ExitStatus::SetupFailed;
+    }
+    return RegistryStore{registryDir, std::move(temporary), std::move(location)};
 #endif
 }
 
@@ -582,10 +639,12 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
     if (Ending end = readSessionScript(session, *options, err)) {
         return *end;
     }
-    Step<fs::path> workingDirectory = setWorkingDirectory(session, *options, err);
-    if (!workingDirectory) {
-        return workingDirectory.ending();
+    // Until the module has run, an ending takes away the folders made for the working directory.
+    Step<WorkFolder> workFolder = setWorkingDirectory(session, *options, err);
+    if (!workFolder) {
+        return workFolder.ending();
     }
+    const fs::path& workingDirectory = workFolder->path;
     Step<RegistryStore> registry = setUpRegistry(*options, err);
     if (!registry) {
         return registry.ending();
@@ -593,15 +652,16 @@ ExitStatus runHostsim(const std::vector<std::string>& arguments, std::ostream& o
     if (Ending end = writeInstallPath(*options, err)) {
         return *end;
     }
-    showSetUp(out, *options, *module, *textRoot, *workingDirectory, *registry);
+    showSetUp(out, *options, *module, *textRoot, workingDirectory, *registry);
     if (beforeStart) {
         beforeStart(session);
     }
-    const std::set<fs::path> before = entries(*workingDirectory);
+    const std::set<fs::path> before = entries(workingDirectory);
     if (Ending end = runModule(session, *module, out, err)) {
         return *end;
     }
-    return report(session, *workingDirectory, before, out, err);
+    workFolder->made.keep();
+    return report(session, workingDirectory, before, out, err);
 }
 
 } // namespace Hostsim

@@ -2,6 +2,7 @@
 // names what it uses; what is missing there is an error naming the place, never a fallback to
 // the build or the sources.
 #include "ChildProcess.h"
+#include "ExitStatus.h"
 #include "PathText.h"
 #include "TempDir.h"
 
@@ -10,6 +11,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Hostsim::ExitStatus;
 using Hostsim::pathFromUtf8;
 using Hostsim::utf8Path;
 
@@ -25,12 +27,12 @@ TEST(HostsimLayout, FindsModuleAndTextRootRelativeToItsOwnFolder) {
     struct Case {
         const char* name;
         bool module, textRoot;
-        int status;
+        ExitStatus status;
     };
     const Case cases[] = {
-        {"both installed", true, true, 0},
-        {"no text root", true, false, 8},
-        {"no module", false, true, 7},
+        {"both installed", true, true, ExitStatus::Success},
+        {"no text root", true, false, ExitStatus::BadTextRoot},
+        {"no module", false, true, ExitStatus::BadModule},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -60,8 +62,8 @@ TEST(HostsimLayout, FindsModuleAndTextRootRelativeToItsOwnFolder) {
         fs::create_directories(prefix / "scratch");
         TestProcess::Result r =
             TestProcess::run(bin / kHostsim.filename(), arguments, prefix / "scratch");
-        EXPECT_EQ(r.exitCode, c.status) << r.out << r.err;
-        if (c.status == 0) {
+        EXPECT_EQ(r.exitCode, static_cast<int>(c.status)) << TestProcess::describe(r);
+        if (c.status == ExitStatus::Success) {
             EXPECT_TRUE(
                 contains(r.out, "module " + utf8Path(moduleDir / kModule.filename()) + "\n"))
                 << r.out;

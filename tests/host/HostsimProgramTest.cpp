@@ -77,6 +77,15 @@ std::vector<std::string> namesIn(const fs::path& dir) {
     return names;
 }
 
+// A scene of one box part "P" with the given "workingDirectory" member (JSON text), or none.
+std::string boxScene(const std::string& workingDirectoryJson) {
+    return "{" +
+           (workingDirectoryJson.empty() ? ""
+                                         : "\"workingDirectory\": " + workingDirectoryJson + ", ") +
+           R"("models": [{"name": "P", "type": "part", "bodies": [{"primitives": )"
+           R"([{"box": {"min": [0,0,0], "max": [1,1,1]}}]}]}]})";
+}
+
 class HostsimProgramTest : public ::testing::Test {
 public: // the tables' cases set up their files through the fixture
     // hostsim in a process of its own; the registry is this test's (a store of its own off
@@ -84,12 +93,13 @@ public: // the tables' cases set up their files through the fixture
     TestProcess::Result hostsim(std::vector<std::string> arguments,
                                 const TestProcess::Options& options = {}) {
 #if !defined(_WIN32)
-        arguments.insert(arguments.begin(), {"--registry", utf8Path(sandbox.storeDirectory())});
+        if (std::find(arguments.begin(), arguments.end(), "--registry") == arguments.end()) {
+            arguments.insert(arguments.begin(), {"--registry", utf8Path(sandbox.storeDirectory())});
+        }
 #endif
         TestProcess::Result r = TestProcess::run(kHostsim, arguments, scratch(), options);
         // Shown when a check of the run fails.
-        lastRun_ =
-            "exit " + std::to_string(r.exitCode) + "\n--- out\n" + r.out + "--- err\n" + r.err;
+        lastRun_ = TestProcess::describe(r);
         return r;
     }
     std::string lastRun() const {
@@ -113,6 +123,8 @@ public: // the tables' cases set up their files through the fixture
 
     TvlTest::TempDir dir{"hostsim"};
     RegistrySandbox sandbox;
+    // Off Windows: the temporary folder of the case that runs (TMPDIR), where set.
+    fs::path tmp;
 
 private:
     std::string lastRun_;
@@ -428,13 +440,36 @@ TEST_F(HostsimProgramTest, BadInputHasAStatusOfItsKindAndSaysWhereAndWhy) {
                      },
                      ExitStatus::BadSession,
                      {utf8Path(dir / "fifo") + ": cannot read the session script: it is a FIFO"}});
+    // Set-up that fails after the working directory was made.
+    cases.push_back({"a registry whose root of the install path is a plain file",
+                     [](HostsimProgramTest& t) {
+                         const fs::path store = t.folder("registry-file");
+                         write(store / "HKEY_LOCAL_MACHINE", "x");
+                         return std::vector<std::string>{"--registry", utf8Path(store),
+                                                         "--tarvelo-dir", utf8Path(t.dir.path())};
+                     },
+                     ExitStatus::SetupFailed,
+                     {"hostsim: --tarvelo-dir: \"Path\" under \"SOFTWARE\\Korvane\\Tarvelo\": "
+                      "the key cannot be created (Windows error 1016)\n"}});
+    cases.push_back({"a temporary folder that is a plain file",
+                     [](HostsimProgramTest& t) {
+                         fs::remove(t.tmp);
+                         write(t.tmp, "x");
+                         return std::vector<std::string>{};
+                     },
+                     ExitStatus::SetupFailed,
+                     {"hostsim: no fresh working directory: "}});
 #endif
     const fs::path start = fs::current_path();
+    int n = 0;
     for (const InputCase& c : cases) {
         SCOPED_TRACE(c.name);
+        // Each run has a temporary folder of its own, which a case may replace.
+        tmp = folder("tmp-" + std::to_string(++n));
         std::vector<std::string> arguments = c.arguments(*this);
         TestProcess::Options options;
         options.timeoutSeconds = 30;
+        options.environment["TMPDIR"] = utf8Path(tmp);
         TestProcess::Result r = hostsim(arguments, options);
         fs::current_path(start);
         EXPECT_EQ(r.exitCode, code(c.status)) << lastRun();
@@ -443,7 +478,115 @@ TEST_F(HostsimProgramTest, BadInputHasAStatusOfItsKindAndSaysWhereAndWhy) {
         }
         // Nothing of a run is shown for input that stops it.
         EXPECT_FALSE(contains(r.out, "--- what the user did")) << lastRun();
+#if !defined(_WIN32)
+        // Nor is anything left of the folders it made.
+        if (fs::is_directory(tmp)) {
+            EXPECT_EQ(namesIn(tmp), std::vector<std::string>{}) << lastRun();
+        }
+#endif
     }
+#if !defined(_WIN32)
+    // The named registry holds what was there before, and nothing else.
+    EXPECT_EQ(namesIn(dir / "registry-file"), std::vector<std::string>{"HKEY_LOCAL_MACHINE"});
+    // The last case's temporary folder, a plain file, is as it was.
+    std::ifstream plainTmp(dir / ("tmp-" + std::to_string(n)));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(plainTmp), {}), "x");
+#endif
+}
+
+// A run that ends before the module has run leaves none of the folders it made for the working
+// directory, fresh or named (given or the scene's); folders that were there before stay.
+TEST_F(HostsimProgramTest, ARunEndedBeforeTheModuleRanTakesAwayTheFoldersItMade) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        ExitStatus status;
+        std::vector<fs::path> kept, gone;
+    };
+    const fs::path there = folder("there"), existing = folder("existing");
+    const fs::path noLabel = folder("no-label");
+    fs::create_directories(noLabel / "text");
+    write(noLabel / "text" / "TarveloMessages.txt", "Other\nAnother text\n");
+    write(dir / "scene.json", boxScene(R"("made/by/scene")"));
+    write(dir / "lost.session", "press Export\n");
+    const std::vector<Case> cases = {
+        {"no toolkit entries, a fresh folder",
+         {"--module", utf8Path(kNoEntryModule)},
+         ExitStatus::BadModule,
+         {},
+         {}},
+        {"no toolkit entries, a named folder below one that exists",
+         {"--module", utf8Path(kNoEntryModule), "--workdir", utf8Path(there / "new" / "deeper")},
+         ExitStatus::BadModule,
+         {there},
+         {there / "new"}},
+        {"no toolkit entries, the scene's folder",
+         {"--module", utf8Path(kNoEntryModule), "--scene", utf8Path(dir / "scene.json")},
+         ExitStatus::BadModule,
+         {dir.path()},
+         {dir / "made"}},
+        {"no toolkit entries, a named folder that was there",
+         {"--module", utf8Path(kNoEntryModule), "--workdir", utf8Path(existing)},
+         ExitStatus::BadModule,
+         {existing},
+         {}},
+        {"a failed start-up, a fresh folder",
+         {utf8Path(kTestModule), "--text-root", utf8Path(noLabel)},
+         ExitStatus::StartupFailed,
+         {},
+         {}},
+        {"a failed start-up, a named folder",
+         {utf8Path(kTestModule), "--text-root", utf8Path(noLabel), "--workdir",
+          utf8Path(there / "startup")},
+         ExitStatus::StartupFailed,
+         {there},
+         {there / "startup"}},
+        // Once the module has run, what the run made stays, empty or not.
+        {"the module ran, nothing was written",
+         {"--session", utf8Path(dir / "lost.session"), "--workdir", utf8Path(there / "ran")},
+         ExitStatus::SessionNotRun,
+         {there / "ran"},
+         {}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tmp = folder("tmp-" + std::to_string(++n));
+        TestProcess::Options options;
+        options.environment["TMPDIR"] = utf8Path(tmp);
+        TestProcess::Result r = hostsim(c.arguments, options);
+        EXPECT_EQ(r.exitCode, code(c.status)) << lastRun();
+        EXPECT_TRUE(contains(r.out, "\nworking directory ")) << lastRun();
+        for (const fs::path& d : c.kept) {
+            EXPECT_TRUE(fs::is_directory(d)) << utf8Path(d);
+        }
+        for (const fs::path& d : c.gone) {
+            EXPECT_FALSE(fs::exists(d)) << utf8Path(d);
+        }
+#if !defined(_WIN32)
+        EXPECT_EQ(namesIn(tmp), std::vector<std::string>{}) << lastRun();
+#endif
+    }
+    EXPECT_EQ(namesIn(there), std::vector<std::string>{"ran"});
+    EXPECT_EQ(namesIn(there / "ran"), std::vector<std::string>{});
+}
+
+// A made folder that holds something when the run ends stays, and so do those above it: only
+// empty folders are taken away. The run goes through the program's own function in this
+// process, which lets the test put a file there before the module is loaded.
+TEST_F(HostsimProgramTest, AMadeFolderThatWasFilledMeanwhileStays) {
+    const fs::path work = dir / "made" / "filled";
+    std::vector<std::string> arguments = {
+        "hostsim",      "--module",    utf8Path(kNoEntryModule), "--workdir",
+        utf8Path(work), "--text-root", utf8Path(kResources)};
+#if !defined(_WIN32)
+    arguments.insert(arguments.end(), {"--registry", utf8Path(sandbox.storeDirectory())});
+#endif
+    std::ostringstream out, err;
+    ExitStatus status = Hostsim::runHostsim(
+        arguments, out, err, [&](Hostsim::Session&) { write(work / "someone else's", "x"); });
+    EXPECT_EQ(status, ExitStatus::BadModule) << out.str() << err.str();
+    EXPECT_EQ(namesIn(work), std::vector<std::string>{"someone else's"});
 }
 
 TEST_F(HostsimProgramTest, HelpListsEveryOptionWithItsDefaultAndEveryExitStatus) {
@@ -565,15 +708,6 @@ TEST_F(HostsimProgramTest, TarveloDirIsWrittenAsTheMachineWideInstallPath) {
         expected.push_back(b);
     }
     EXPECT_EQ(readRaw(HKEY_LOCAL_MACHINE, kTarveloKeyPath, L"Path"), (RawValue{REG_SZ, expected}));
-}
-
-// A scene of one box part "P" with the given "workingDirectory" member (JSON text), or none.
-std::string boxScene(const std::string& workingDirectoryJson) {
-    return "{" +
-           (workingDirectoryJson.empty() ? ""
-                                         : "\"workingDirectory\": " + workingDirectoryJson + ", ") +
-           R"("models": [{"name": "P", "type": "part", "bodies": [{"primitives": )"
-           R"([{"box": {"min": [0,0,0], "max": [1,1,1]}}]}]}]})";
 }
 
 // `base` extended by folders to a path of `bytes` bytes in UTF-8, names made of `unit` (ASCII
@@ -796,12 +930,11 @@ TEST_F(HostsimProgramTest, OutputThatCannotBeWrittenIsAnError) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::string> arguments = {
-            "-c", std::string("exec \"$0\" \"$@\" ") + c.redirection, utf8Path(kHostsim),
-            "--registry", utf8Path(sandbox.storeDirectory())};
+        std::vector<std::string> arguments = {"--registry", utf8Path(sandbox.storeDirectory())};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        TestProcess::Result r = TestProcess::run("/bin/sh", arguments, scratch());
-        EXPECT_EQ(r.exitCode, code(c.status)) << r.out << r.err;
+        TestProcess::Result r =
+            TestProcess::runRedirected(kHostsim, arguments, c.redirection, scratch());
+        EXPECT_EQ(r.exitCode, code(c.status)) << TestProcess::describe(r);
         EXPECT_EQ(r.err, c.err);
     }
 }

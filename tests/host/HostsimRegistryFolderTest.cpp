@@ -3,6 +3,7 @@
 #if !defined(_WIN32)
 
 #include "ChildProcess.h"
+#include "ExitStatus.h"
 #include "PathText.h"
 #include "RecorderProgram.h"
 #include "TempDir.h"
@@ -12,11 +13,17 @@
 #include <fstream>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
+using Hostsim::ExitStatus;
 using Hostsim::utf8Path;
+
+int code(ExitStatus status) {
+    return static_cast<int>(status);
+}
 
 const fs::path kHostsim = HOSTSIM_PROGRAM;
 const fs::path kRecorderProgram = ARG_RECORDER_PROGRAM;
@@ -71,7 +78,7 @@ TEST_F(HostsimRegistryFolder, TheNamedStoreWorksUnderUmask002AndKeepsItsValues) 
         Umask mask(002);
         // hostsim makes both folders; the install path it writes is read back by the export.
         TestProcess::Result r = exportWith("first", {"--tarvelo-dir", utf8Path(application)});
-        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_EQ(r.exitCode, code(ExitStatus::Success)) << TestProcess::describe(r);
         EXPECT_NE(r.out.find("area TarveloOpenSuccess"), std::string::npos) << r.out;
     }
     // Every folder of the store and the one above it, as hostsim and the store made them.
@@ -93,7 +100,7 @@ TEST_F(HostsimRegistryFolder, TheNamedStoreWorksUnderUmask002AndKeepsItsValues) 
     }
     // Without --tarvelo-dir the application is found only through the stored value.
     TestProcess::Result again = exportWith("again", {});
-    EXPECT_EQ(again.exitCode, 0) << again.out << again.err;
+    EXPECT_EQ(again.exitCode, code(ExitStatus::Success)) << TestProcess::describe(again);
     EXPECT_NE(again.out.find("area TarveloOpenSuccess"), std::string::npos) << again.out;
     // The store made its folders private again; the folder above it is not the store's.
     for (const fs::path& folder : folders) {
@@ -105,10 +112,26 @@ TEST_F(HostsimRegistryFolder, AStoreFolderThatIsNoFolderIsASetupError) {
     fs::create_directories(dir / "new");
     std::ofstream(store) << "a file";
     TestProcess::Result r = exportWith("file", {});
-    EXPECT_EQ(r.exitCode, 10) << r.out << r.err;
+    EXPECT_EQ(r.exitCode, code(ExitStatus::SetupFailed)) << TestProcess::describe(r);
     EXPECT_NE(r.err.find("the registry store " + utf8Path(store) + " cannot be made"),
               std::string::npos)
         << r.err;
+}
+
+// The store refuses a folder of another user (another user could plant values there, such as
+// the program an export starts): the run ends at set-up, before anything is written into it.
+TEST_F(HostsimRegistryFolder, AStoreFolderOfAnotherUserIsASetupError) {
+    fs::create_directories(store);
+    const uid_t other = ::geteuid() + 12345;
+    if (::chown(store.c_str(), other, static_cast<gid_t>(-1)) != 0) {
+        GTEST_SKIP() << "only a test run as root can give a folder to another user";
+    }
+    TestProcess::Result r = exportWith("foreign", {"--tarvelo-dir", utf8Path(dir.path())});
+    EXPECT_EQ(r.exitCode, code(ExitStatus::SetupFailed)) << TestProcess::describe(r);
+    EXPECT_EQ(r.err, "hostsim: the registry store " + utf8Path(store) +
+                         " cannot be made: it belongs to another user\n");
+    EXPECT_TRUE(fs::is_empty(store));
+    EXPECT_FALSE(fs::exists(dir / "foreign"));
 }
 
 } // namespace

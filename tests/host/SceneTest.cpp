@@ -375,6 +375,50 @@ TEST(SceneLoader, PlacementsAreRigidWithinOneMillionth) {
     }
 }
 
+// A cylinder is refused when its base plus its height and twice its radius leaves a double in
+// some coordinate (the largest double is about 1.7977e308): the radius counts twice, the height
+// once, both from the base's magnitude.
+TEST(SceneLoader, ACylinderReachesItsHeightAndTwiceItsRadiusFromItsBase) {
+    struct Case {
+        const char* base;
+        const char* radius;
+        const char* height;
+        bool accepted;
+    };
+    const Case cases[] = {
+        // 1e308 + 2 * 0.39e308 = 1.78e308 fits; 1e308 + 2 * 0.5e308 does not, although
+        // 1e308 + 0.5e308 would.
+        {"[0, 1e308, 0]", "0.39e308", "1", true},
+        {"[0, 1e308, 0]", "0.5e308", "1", false},
+        {"[0, 0, -1e308]", "0.39e308", "1", true},
+        {"[0, 0, -1e308]", "0.5e308", "1", false},
+        // The height counts once: 1e308 + 0.79e308 fits, 1e308 + 0.8e308 does not.
+        {"[1e308, 0, 0]", "1", "0.79e308", true},
+        {"[1e308, 0, 0]", "1", "0.8e308", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.base) + " radius " + c.radius + " height " + c.height);
+        const std::string scene =
+            std::string(R"({"models": [{"name": "P", "type": "part", "bodies": [{"primitives": )"
+                        R"([{"cylinder": {"base": )") +
+            c.base + R"(, "axis": [0, 0, 1], "radius": )" + c.radius + R"(, "height": )" +
+            c.height + "}}]}]}]}";
+        Hostsim::Session session;
+        if (c.accepted) {
+            EXPECT_NO_THROW(Hostsim::loadSceneText(session, scene, "scene.json"));
+        } else {
+            try {
+                Hostsim::loadSceneText(session, scene, "scene.json");
+                ADD_FAILURE() << "accepted";
+            } catch (const Hostsim::SceneError& e) {
+                EXPECT_EQ(std::string(e.what()),
+                          "scene.json: /models/0/bodies/0/primitives/0/cylinder: it reaches "
+                          "coordinates that are no finite numbers");
+            }
+        }
+    }
+}
+
 TEST(SceneLoader, NoPrefixOfAValidSceneCrashes) {
     std::string text = kScene;
     for (std::size_t n = 0; n < text.size(); n += 7) {

@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "Utf8Path.h"
+
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -39,7 +41,7 @@ std::string readAll(const fs::path& file) {
 
 #if defined(_WIN32)
 std::wstring wide(const std::string& text) {
-    return fs::path(std::u8string(text.begin(), text.end())).wstring();
+    return ProgramText::pathFromUtf8(text).wstring();
 }
 
 // One argument quoted the way the Windows runtime splits a command line.
@@ -189,5 +191,21 @@ Options cLocale() {
     o.environment["LC_ALL"] = "C";
     return o;
 }
+
+std::string describe(const Result& result) {
+    return "exit " + std::to_string(result.exitCode) + "\n--- out\n" + result.out + "--- err\n" +
+           result.err;
+}
+
+#if !defined(_WIN32)
+Result runRedirected(const fs::path& program, const std::vector<std::string>& arguments,
+                     const std::string& redirection, const fs::path& scratch) {
+    // The shell's own arguments after the script are $0, $1, ...: the program and its arguments.
+    std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" " + redirection,
+                                      ProgramText::utf8Path(program)};
+    shell.insert(shell.end(), arguments.begin(), arguments.end());
+    return run("/bin/sh", shell, scratch);
+}
+#endif
 
 } // namespace TestProcess

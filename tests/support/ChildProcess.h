@@ -31,4 +31,15 @@ Result run(const std::filesystem::path& program, const std::vector<std::string>&
 // What the environment of a run in the C locale sets: no locale variable at all, LC_ALL=C.
 Options cLocale();
 
+// The run as a failed check shows it: the exit status, then both outputs.
+std::string describe(const Result& result);
+
+#if !defined(_WIN32)
+// `program` run through /bin/sh with a redirection of the shell's (such as ">/dev/full" or
+// ">&-") applied to it.
+Result runRedirected(const std::filesystem::path& program,
+                     const std::vector<std::string>& arguments, const std::string& redirection,
+                     const std::filesystem::path& scratch);
+#endif
+
 } // namespace TestProcess

@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 #include "HexBytes.h"
 #include "TempDir.h"
+#include "Utf8Path.h"
 #include "WorkedExample.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kTvlsummary = TVLSUMMARY_PROGRAM;
+using ProgramText::utf8Path;
 
 // The worked example's summary, counted by hand from its fixture.
 const char* const kWorkedSummary =
@@ -23,11 +25,6 @@ const char* const kWorkedSummary =
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::string utf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
 }
 
 void writeBytes(const fs::path& file, const TvlTest::Bytes& bytes) {
@@ -48,8 +45,7 @@ protected:
     TestProcess::Result tvlsummary(const std::vector<std::string>& arguments,
                                    const TestProcess::Options& options = {}) {
         TestProcess::Result r = TestProcess::run(kTvlsummary, arguments, scratch, options);
-        lastRun_ =
-            "exit " + std::to_string(r.exitCode) + "\n--- out\n" + r.out + "--- err\n" + r.err;
+        lastRun_ = TestProcess::describe(r);
         return r;
     }
     std::string lastRun() const { return lastRun_; }
@@ -71,7 +67,7 @@ TEST_F(TvlSummaryTest, EachSummaryStartsWithThePathAsGiven) {
     fs::create_directories(dir / "sub");
     workedExample("sub/b.tvl");
     // Relative to the current folder (the test's folder), and absolute.
-    const std::string absolute = utf8(dir / "sub" / "b.tvl");
+    const std::string absolute = utf8Path(dir / "sub" / "b.tvl");
     TestProcess::Result r = tvlsummary({"a.tvl", absolute});
     EXPECT_EQ(r.exitCode, 0) << lastRun();
     EXPECT_EQ(r.out, "a.tvl:\n" + std::string(kWorkedSummary) + absolute + ":\n" + kWorkedSummary);
@@ -85,9 +81,9 @@ TEST_F(TvlSummaryTest, NamesOutsideAsciiAreReadAndShownInTheCLocale) {
         u8"\u03b4\u03bf\u03ba\u03b9\u03bc\u03ae-\u0444\u0430\u0439\u043b-\u6a21\u578b.tvl";
     const fs::path file = workedExample(fs::path(greekCyrillicCjk));
     const std::string shown(greekCyrillicCjk.begin(), greekCyrillicCjk.end());
-    TestProcess::Result r = tvlsummary({utf8(file)}, TestProcess::cLocale());
+    TestProcess::Result r = tvlsummary({utf8Path(file)}, TestProcess::cLocale());
     EXPECT_EQ(r.exitCode, 0) << lastRun();
-    EXPECT_EQ(r.out, utf8(file) + ":\n" + kWorkedSummary) << lastRun();
+    EXPECT_EQ(r.out, utf8Path(file) + ":\n" + kWorkedSummary) << lastRun();
     // A missing one of such a name is named as given too.
     TestProcess::Result missing = tvlsummary({"\xce\xb1" + shown}, TestProcess::cLocale());
     EXPECT_EQ(missing.exitCode, 2) << lastRun();
@@ -199,11 +195,9 @@ TEST_F(TvlSummaryTest, OutputThatCannotBeWrittenIsAnError) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::string> arguments = {
-            "-c", std::string("exec \"$0\" \"$@\" ") + c.redirection, utf8(kTvlsummary)};
-        arguments.insert(arguments.end(), c.files.begin(), c.files.end());
-        TestProcess::Result r = TestProcess::run("/bin/sh", arguments, scratch);
-        EXPECT_EQ(r.exitCode, c.status) << r.out << r.err;
+        TestProcess::Result r =
+            TestProcess::runRedirected(kTvlsummary, c.files, c.redirection, scratch);
+        EXPECT_EQ(r.exitCode, c.status) << TestProcess::describe(r);
         EXPECT_EQ(r.err, c.err);
     }
 }
