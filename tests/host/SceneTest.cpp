@@ -289,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
                 ? "scene.json: /models/0/modelFile/feature: no feature of this id in the model"
                 : "scene.json: /models/0/modelFile: model files need the native build with "
                   "OpenCASCADE"}),
-    [](const ::testing::TestParamInfo<BrokenScene>& info) { return std::string(info.param.name); });
+    PrintedValue::caseName<BrokenScene>);
 
 // Natively the file's solid becomes a body; the Windows build refuses the entry and says why.
 TEST(SceneLoader, AModelFileEntryGivesBodiesOrNamesTheBuildItNeeds) {

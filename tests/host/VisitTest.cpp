@@ -201,10 +201,6 @@ TEST_P(VisitProtocol, AnUnknownOwnerIsRefused) {
     EXPECT_TRUE(p.seen.empty());
 }
 
-std::string visitName(const ::testing::TestParamInfo<VisitCase>& info) {
-    return info.param.name;
-}
-
 std::vector<VisitCase> filteredVisits() {
     std::vector<VisitCase> filtered;
     for (const VisitCase& c : cases()) {
@@ -215,8 +211,9 @@ std::vector<VisitCase> filteredVisits() {
     return filtered;
 }
 
-INSTANTIATE_TEST_SUITE_P(Host, VisitProtocol, ::testing::ValuesIn(cases()), visitName);
+INSTANTIATE_TEST_SUITE_P(Host, VisitProtocol, ::testing::ValuesIn(cases()),
+                         PrintedValue::caseName<VisitCase>);
 INSTANTIATE_TEST_SUITE_P(Host, FilteredVisitProtocol, ::testing::ValuesIn(filteredVisits()),
-                         visitName);
+                         PrintedValue::caseName<VisitCase>);
 
 } // namespace
