@@ -166,6 +166,25 @@ protected:
         return names;
     }
 
+    // Runs a store call in a child process that is killed when the call is about to rename its
+    // temporary file into place: a writer that never finished.
+    static void killedAtRename(const std::function<void()>& call) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            Platform::setReplaceFaultForTesting([](Platform::ReplaceStep step) {
+                if (step == Platform::ReplaceStep::Rename) {
+                    ::raise(SIGKILL);
+                }
+                return false;
+            });
+            call();
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    }
+
     static mode_t modeOf(const fs::path& path) {
         struct stat info {};
         EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
@@ -1060,23 +1079,12 @@ TEST_F(RegistryStore, AWriteRemovesWhatAKilledWriterOfTheSameKeyLeft) {
 
     // A writer killed after writing its temporary file, before the rename.
     for (const wchar_t* path : {L"K", L"K\\Sub"}) {
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            Platform::setReplaceFaultForTesting([](Platform::ReplaceStep step) {
-                if (step == Platform::ReplaceStep::Rename) {
-                    ::raise(SIGKILL);
-                }
-                return false;
-            });
+        ASSERT_NO_FATAL_FAILURE(killedAtRename([path] {
             HKEY own = nullptr;
             if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_WRITE, &own) == ERROR_SUCCESS) {
                 setDword(own, L"A", 2);
             }
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        }));
     }
     const std::vector<std::string> leftInKey = temporariesIn(keyDir);
     ASSERT_EQ(leftInKey.size(), 1u);
@@ -1135,22 +1143,11 @@ TEST_F(RegistryStore, ACreationRemovesWhatAKilledCreatorOfTheSameKeyLeft) {
     const fs::path freshDir = keyFile("k").parent_path() / "fresh";
 
     // A creator killed after writing the new key's temporary file, before the rename.
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        Platform::setReplaceFaultForTesting([](Platform::ReplaceStep step) {
-            if (step == Platform::ReplaceStep::Rename) {
-                ::raise(SIGKILL);
-            }
-            return false;
-        });
+    ASSERT_NO_FATAL_FAILURE(killedAtRename([] {
         HKEY own = nullptr;
         RegCreateKeyExW(HKEY_CURRENT_USER, L"K\\Fresh", 0, nullptr, 0, KEY_WRITE, nullptr, &own,
                         nullptr);
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    }));
     ASSERT_EQ(temporariesIn(freshDir).size(), 1u);
     ASSERT_FALSE(fs::exists(freshDir / ".values"));
     HKEY absent = nullptr;

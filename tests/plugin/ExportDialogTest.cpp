@@ -272,13 +272,17 @@ TEST_F(ExportDialogTest, ATypeSelectionStoresTheScopeOfTheItem) {
     closeWithoutRunning();
 }
 
+// The dialog's layout with a fourth item in the type menu, beyond the three scopes.
+const char* const kLayoutWithAFourthType =
+    "pushbutton Export\npushbutton Cancel\npushbutton AttributeAdd\n"
+    "checkbutton DeleteTvl\ninputpanel CtiValue\n"
+    "table AttributeTable columns=N,T,R\ninputpanel AttributeName\n"
+    "optionmenu AttributeType items=P,A,B,Extra\npushbutton AttributeRemove\n"
+    "spinbox ChordHeight min=0.001 max=100\nspinbox AngleControl min=0 max=1\n";
+
 TEST_F(ExportDialogTest, AnItemBeyondTheFirstThreeLeavesTheTypeAlone) {
     session.recordCalls();
-    useLayout("pushbutton Export\npushbutton Cancel\npushbutton AttributeAdd\n"
-              "checkbutton DeleteTvl\ninputpanel CtiValue\n"
-              "table AttributeTable columns=N,T,R\ninputpanel AttributeName\n"
-              "optionmenu AttributeType items=P,A,B,Extra\npushbutton AttributeRemove\n"
-              "spinbox ChordHeight min=0.001 max=100\nspinbox AngleControl min=0 max=1\n");
+    useLayout(kLayoutWithAFourthType);
     storeOptions("CTI", {"A", "2"});
     openWithoutRunning();
     char extra[] = "Extra";
@@ -297,11 +301,7 @@ TEST_F(ExportDialogTest, AnItemBeyondTheFirstThreeLeavesTheTypeAlone) {
 // A stored type outside the three scopes shows the first one; a fourth item in the menu is never
 // taken for the type just past the last scope.
 TEST_F(ExportDialogTest, ATypeOutsideTheScopesShowsTheFirstItem) {
-    useLayout("pushbutton Export\npushbutton Cancel\npushbutton AttributeAdd\n"
-              "checkbutton DeleteTvl\ninputpanel CtiValue\n"
-              "table AttributeTable columns=N,T,R\ninputpanel AttributeName\n"
-              "optionmenu AttributeType items=P,A,B,Extra\npushbutton AttributeRemove\n"
-              "spinbox ChordHeight min=0.001 max=100\nspinbox AngleControl min=0 max=1\n");
+    useLayout(kLayoutWithAFourthType);
     storeOptions("CTI", {"A", "2"});
     openWithoutRunning();
     g_options.importAttributes = {{L"PAST_THE_LAST", 3}, {L"BEFORE_THE_FIRST", -1}};
